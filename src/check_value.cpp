@@ -1,0 +1,33 @@
+// The one place that decides whether a value field is a legal byte value.
+#include "decbytes.h"
+
+#include <climits>
+
+namespace decbytes {
+
+int MaxValue = 1;
+
+void SetByteBound() {
+  // The bits of a byte: 1 doubled three times; then 1 doubled that often.
+  int bitsPerByte = 1;
+  for (int i = 0; i < 3; ++i) bitsPerByte *= 2;
+  MaxValue = 1;
+  for (int i = 0; i < bitsPerByte; ++i) MaxValue *= 2;
+}
+
+int CheckValue(std::string_view field) {
+  for (char c : field) {
+    if (c < '0' || c > '9') return -1;
+  }
+  // Digits only from here; stop as soon as the value reaches the bound so
+  // that a long field cannot overflow.
+  int value = 0;
+  for (char c : field) {
+    if (value > (INT_MAX - 9) / 10) return -1;
+    value = value * 10 + (c - '0');
+    if (value >= MaxValue) return -1;
+  }
+  return value;
+}
+
+}  // namespace decbytes

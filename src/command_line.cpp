@@ -1,0 +1,95 @@
+#include "command_line.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "decbytes.h"
+
+namespace decbytes {
+
+namespace {
+
+constexpr int NumParam = 3;  // the program name and two operands
+constexpr const char* kDefaultProgramName = "decbytes";
+
+enum ExitStatus { kSuccess = 0, kFailure = 1, kUsage = 2 };
+
+bool IsHelpOption(std::string_view word) {
+  return word == "-h" || word == "-H" || word == "-help";
+}
+
+// Writes a whole message to stderr in one call. A failure to write there is
+// left unreported: there is nowhere else to report it.
+void WriteError(const std::string& message) {
+  std::string_view rest = message;
+  while (!rest.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+std::string Quoted(const char* name) { return std::string("'") + name + "'"; }
+
+void ReportFailure(const TransferResult& result, const char* inputName, const char* outputName) {
+  switch (result.status) {
+    case TransferStatus::Completed:
+      break;
+    case TransferStatus::InputOpenFailed:
+      WriteError("Can't find the input file " + Quoted(inputName) + "\n");
+      break;
+    case TransferStatus::OutputOpenFailed:
+      WriteError("Can't create the output file " + Quoted(outputName) + "\n");
+      break;
+    case TransferStatus::OutputIsInput:
+      WriteError("Can't create the output file " + Quoted(outputName) +
+                 ": it is the input file\n");
+      break;
+    case TransferStatus::ReadFailed:
+      WriteError("Can't read the input file " + Quoted(inputName) + ": " +
+                 std::strerror(result.fileError) + "\n");
+      break;
+    case TransferStatus::WriteFailed:
+      WriteError("Can't write the output file " + Quoted(outputName) + ": " +
+                 std::strerror(result.fileError) + "\n");
+      break;
+  }
+  if (result.reportError != 0) {
+    WriteError(std::string("Can't write the standard output: ") +
+               std::strerror(result.reportError) + "\n");
+  }
+}
+
+bool AnyHelpOption(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (IsHelpOption(argv[i])) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void PrintHelp(const char* programName) {
+  WriteError(std::string("Usage : ") + programName +
+             " <input file> <output file> | [-h | -H | -help]\n");
+}
+
+int RunCommandLine(int argc, char** argv) {
+  const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : kDefaultProgramName;
+  if (argc != NumParam || AnyHelpOption(argc, argv)) {
+    PrintHelp(programName);
+    return AnyHelpOption(argc, argv) ? kSuccess : kUsage;
+  }
+  SetByteBound();
+  const TransferResult result = transfer(argv[1], argv[2]);
+  ReportFailure(result, argv[1], argv[2]);
+  const bool failed = result.status != TransferStatus::Completed || result.reportError != 0;
+  return failed ? kFailure : kSuccess;
+}
+
+}  // namespace decbytes

@@ -1,0 +1,47 @@
+// Collects bytes and writes them to a file descriptor in large blocks.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace decbytes {
+
+// The first failed write sticks: from then on nothing more is written, and
+// error() holds the errno of that failure.
+class OutputWriter {
+ public:
+  OutputWriter(int fd, std::size_t capacity);
+
+  // Returns a cursor with at least `count` free bytes behind it (count must
+  // not exceed the capacity), flushing first when needed; nullptr once a
+  // write has failed. The caller writes there and hands the moved cursor
+  // back to Commit before any other call.
+  char* Reserve(std::size_t count);
+  void Commit(char* cursor) { cursor_ = cursor; }
+
+  // Appends one byte or a run of bytes; false once a write has failed.
+  bool Put(char byte);
+  bool Append(std::string_view bytes);
+
+  // Writes everything collected so far. Returns false, now or from an
+  // earlier failure, when any write failed.
+  bool Flush();
+
+  bool failed() const { return error_ != 0; }
+  int error() const { return error_; }
+
+ private:
+  bool WriteAll(const char* bytes, std::size_t count);
+
+  int fd_;
+  std::unique_ptr<char[]> buffer_;
+  char* cursor_;
+  char* limit_;
+  int error_ = 0;
+};
+
+// Closes `fd`; returns 0, or the errno of a failed close.
+int CloseChecked(int fd);
+
+}  // namespace decbytes

@@ -1,0 +1,122 @@
+// The transfer of one input file into one output file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "conversion.h"
+#include "decbytes.h"
+
+namespace decbytes {
+
+namespace {
+
+constexpr std::size_t kOutputBufferSize = 256 * 1024;
+
+// Opens the input for reading; returns the descriptor, or -1 when it cannot
+// be opened or is a directory (reading one would only fail later).
+int OpenInput(const char* name, struct stat& status) {
+  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool SameRegularFile(const struct stat& a, const struct stat& b) {
+  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// Opens the output for writing, creating it with mode 0666 less the umask.
+// Truncates a regular file only after making sure it is not the input, so
+// that naming the input twice never empties it. Returns the descriptor, or
+// -1 with `status` set to why not.
+int OpenOutput(const char* name, const struct stat& input, TransferStatus& status) {
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    status = TransferStatus::OutputOpenFailed;
+    return -1;
+  }
+  struct stat output;
+  if (::fstat(fd, &output) != 0) {
+    status = TransferStatus::OutputOpenFailed;
+  } else if (SameRegularFile(input, output)) {
+    status = TransferStatus::OutputIsInput;
+  } else if (S_ISREG(output.st_mode) && ::ftruncate(fd, 0) != 0) {
+    status = TransferStatus::OutputOpenFailed;
+  } else {
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+// Converts everything the input holds. Returns Completed, ReadFailed or
+// WriteFailed, with the errno of a failure in `result`.
+void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
+                TransferResult& result) {
+  InputReader input(inputFd, io.blockSize, io.read);
+  OutputWriter output(outputFd, kOutputBufferSize);
+  Conversion conversion{output, report, 0, 0, {}};
+  for (;;) {
+    const ssize_t got = input.Fill();
+    if (got < 0) {
+      result.status = TransferStatus::ReadFailed;
+      result.fileError = errno;
+      break;
+    }
+    if (got == 0) {
+      FinishInput(conversion);
+      break;
+    }
+    ConvertBlock(conversion, input.begin(), input.end(), io.fastPath);
+    if (output.failed()) break;
+  }
+  if (!output.Flush() && result.status == TransferStatus::Completed) {
+    result.status = TransferStatus::WriteFailed;
+    result.fileError = output.error();
+  }
+  result.bytesWritten = conversion.bytesWritten;
+  result.illegalLines = conversion.illegalLines;
+}
+
+}  // namespace
+
+TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
+  TransferResult result;
+  struct stat inputStatus;
+  const int inputFd = OpenInput(inputName, inputStatus);
+  if (inputFd < 0) {
+    result.status = TransferStatus::InputOpenFailed;
+    return result;
+  }
+  const int outputFd = OpenOutput(outputName, inputStatus, result.status);
+  if (outputFd < 0) {
+    ::close(inputFd);
+    return result;
+  }
+
+  Report report(io.reportFd, inputName);
+  ConvertAll(inputFd, outputFd, report, io, result);
+
+  const int inputCloseError = CloseChecked(inputFd);
+  const int outputCloseError = CloseChecked(outputFd);
+  if (result.status == TransferStatus::Completed && outputCloseError != 0) {
+    result.status = TransferStatus::WriteFailed;
+    result.fileError = outputCloseError;
+  } else if (result.status == TransferStatus::Completed && inputCloseError != 0) {
+    result.status = TransferStatus::ReadFailed;
+    result.fileError = inputCloseError;
+  }
+  if (result.status == TransferStatus::Completed) {
+    report.Summarize(result.bytesWritten, result.illegalLines);
+  }
+  result.reportError = report.Flush();
+  return result;
+}
+
+}  // namespace decbytes
