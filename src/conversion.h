@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "decbytes.h"
 #include "output_writer.h"
 #include "report.h"
 
@@ -30,7 +31,7 @@ struct Conversion {
 // from an InputReader (the bytes just before it are readable). Stops early
 // once the output has failed.
 void ConvertBlock(Conversion& conversion, const char* begin, const char* end,
-                  bool useFastPath);
+                  FastPathFunction fastPath);
 
 // Judges an unfinished last line once the input has ended: a line without
 // its newline is illegal.
@@ -41,14 +42,14 @@ void FinishInput(Conversion& conversion);
 // `end` when the line goes on past it (its start kept in the line state).
 const char* ConvertLineSlowly(Conversion& conversion, const char* cursor, const char* end);
 
-// Fast path: `lineStart` must begin a line (the line state empty) with the
-// four bytes before it readable and the one just before a newline. Converts
-// legal and empty lines and returns the start of the first line it leaves to
-// the general path: an illegal line, or one too near `end`.
-const char* ConvertLinesFast(Conversion& conversion, const char* lineStart, const char* end);
+// Every fast path (a FastPathFunction, such as ConvertLinesFast) has this
+// contract: `lineStart` begins a line (the line state empty), the four bytes
+// before it are readable and the one just before it is a newline. It
+// converts legal and empty lines and returns the start of the first line it
+// leaves to the general path: an illegal line, or one too near `end`.
 
-// The fast path in portable code; the fast path above uses it where no
-// vector unit is available. Same contract.
+// The fast path in portable code, which ConvertLinesFast uses where no
+// vector unit is available.
 const char* ConvertLinesScalar(Conversion& conversion, const char* lineStart, const char* end);
 
 }  // namespace decbytes

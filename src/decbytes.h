@@ -10,6 +10,13 @@
 
 namespace decbytes {
 
+struct Conversion;
+
+// A fast path over common lines (see conversion.h); nullptr for none.
+using FastPathFunction = const char* (*)(Conversion& conversion, const char* lineStart,
+                                         const char* end);
+const char* ConvertLinesFast(Conversion& conversion, const char* lineStart, const char* end);
+
 // The exclusive upper bound of a legal value. It holds 1 when the program is
 // loaded; the command line raises it to 256 before any transfer. A caller
 // that skips the command line sets it itself.
@@ -46,7 +53,7 @@ struct TransferIo {
   int reportFd = 1;
   ReadFunction read = DefaultRead;
   std::size_t blockSize = kDefaultBlockSize;
-  bool fastPath = true;
+  FastPathFunction fastPath = ConvertLinesFast;
 };
 
 // Converts the file `inputName` into the file `outputName`: one byte per

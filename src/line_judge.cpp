@@ -55,11 +55,11 @@ const char* ConvertLineSlowly(Conversion& c, const char* cursor, const char* end
 
 void FinishInput(Conversion& c) { JudgeLine(c, false); }
 
-void ConvertBlock(Conversion& c, const char* begin, const char* end, bool useFastPath) {
+void ConvertBlock(Conversion& c, const char* begin, const char* end, FastPathFunction fastPath) {
   const char* cursor = begin;
   while (cursor < end && !c.output.failed()) {
-    if (useFastPath && c.line.length == 0) {
-      cursor = ConvertLinesFast(c, cursor, end);
+    if (fastPath != nullptr && c.line.length == 0) {
+      cursor = fastPath(c, cursor, end);
       if (cursor == end) break;
     }
     cursor = ConvertLineSlowly(c, cursor, end);

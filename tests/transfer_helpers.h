@@ -1,0 +1,54 @@
+// Runs `transfer` on bytes in a scratch directory and collects what it made.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "decbytes.h"
+#include "test_support.h"
+
+namespace decbytes::testing {
+
+struct TransferRun {
+  TransferResult result;
+  std::string output;  // the output file's bytes
+  std::string report;  // what went to the report stream
+};
+
+inline TransferRun TransferBytes(const std::string& input, TransferIo io = {}) {
+  ScratchDir dir;
+  const std::string in = dir / "in.txt";
+  const std::string out = dir / "out.bin";
+  const std::string report = dir / "report";
+  WriteFile(in, input);
+  const int reportFd = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  io.reportFd = reportFd;
+  SetByteBound();
+  TransferRun run;
+  run.result = transfer(in.c_str(), out.c_str(), io);
+  ::close(reportFd);
+  run.output = ReadFile(out);
+  // Warnings name the input by the path given; keep just its file name.
+  run.report = ReadFile(report);
+  const std::string prefix = dir.path() + "/";
+  for (auto at = run.report.find(prefix); at != std::string::npos; at = run.report.find(prefix)) {
+    run.report.erase(at, prefix.size());
+  }
+  return run;
+}
+
+// The warning and summary texts, as the report writes them for "in.txt".
+inline std::string Warning(std::uint64_t line, const std::string& field) {
+  return "\nWarning : in.txt : (line " + std::to_string(line) + ") : '" + field +
+         "' is an illegal input string \n";
+}
+
+inline std::string Summary(std::uint64_t bytes, std::uint64_t errors) {
+  return "\n" + std::to_string(bytes) + " characters transferred with " +
+         std::to_string(errors) + " errors \n\n";
+}
+
+}  // namespace decbytes::testing

@@ -1,0 +1,167 @@
+// transfer on small files: the bytes written, the warnings and the summary.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "conversion.h"
+#include "decbytes.h"
+#include "report.h"
+#include "transfer_helpers.h"
+
+namespace decbytes {
+namespace {
+
+using std::string_literals::operator""s;
+using testing::Summary;
+using testing::TransferBytes;
+using testing::Warning;
+
+struct TransferCase {
+  const char* name;
+  std::string input;
+  std::string output;
+  std::string report;
+};
+
+std::string PrintCaseName(const ::testing::TestParamInfo<TransferCase>& info) {
+  return info.param.name;
+}
+
+class TransferCaseTest : public ::testing::TestWithParam<TransferCase> {};
+
+// Each input, through every path, gives exactly these bytes and this report.
+TEST_P(TransferCaseTest, WritesBytesAndReport) {
+  const TransferCase& c = GetParam();
+  for (FastPathFunction path : {static_cast<FastPathFunction>(nullptr),
+                                &ConvertLinesFast, &ConvertLinesScalar}) {
+    TransferIo io;
+    io.fastPath = path;
+    const auto run = TransferBytes(c.input, io);
+    EXPECT_EQ(run.result.status, TransferStatus::Completed);
+    EXPECT_EQ(run.output, c.output);
+    EXPECT_EQ(run.report, c.report);
+  }
+}
+
+const std::string kLong(2000, 'x');
+const std::string k1024(1024, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, TransferCaseTest,
+    ::testing::Values(
+        TransferCase{"WorkedExample", "72\n105\n\n300\nabc\n33\n", "Hi!",
+                     Warning(3, "300") + Warning(3, "abc") + Summary(3, 2)},
+        TransferCase{"EmptyFile", "", "", Summary(0, 0)},
+        TransferCase{"OnlyEmptyLines", "\n\n\n", "", Summary(0, 0)},
+        TransferCase{"EmptyLineDoesNotEndRun", "1\n\n2\n", "\x01\x02", Summary(2, 0)},
+        TransferCase{"Bounds", "0\n255\n007\n00\n", "\x00\xff\x07\x00"s, Summary(4, 0)},
+        TransferCase{"TooLarge", "256\n999\n", "", Warning(1, "256") + Warning(1, "999") +
+                                                        Summary(0, 2)},
+        TransferCase{"FourDigitsShowThree", "1234\n5\n", "\x05",
+                     Warning(1, "123") + Summary(1, 1)},
+        TransferCase{"LastLineWithoutNewline", "65", "", Warning(1, "65") + Summary(0, 1)},
+        TransferCase{"LastThreeDigitsWithoutNewline", "1\n255", "\x01",
+                     Warning(2, "255") + Summary(1, 1)},
+        TransferCase{"CarriageReturns", "65\r\n\r\n", "",
+                     Warning(1, "65\r") + Warning(1, "\r") + Summary(0, 2)},
+        TransferCase{"NulIsANonDigit", "1\0x\n\0\n7\n"s, "\x07",
+                     Warning(1, "1\0x"s) + Warning(1, "\0"s) + Summary(1, 2)},
+        TransferCase{"BlanksAndSigns", " 1\n1 \n+1\n-1\n\t1\n", "",
+                     Warning(1, " 1") + Warning(1, "1 ") + Warning(1, "+1") +
+                         Warning(1, "-1") + Warning(1, "\t1") + Summary(0, 5)},
+        TransferCase{"HighBytes", "\x80\n2\xff\n", "",
+                     Warning(1, "\x80") + Warning(1, "2\xff") + Summary(0, 2)},
+        TransferCase{"LineNumberCountsBytes", "300\n1\n\n300\n", "\x01",
+                     Warning(1, "300") + Warning(2, "300") + Summary(1, 2)},
+        // The tail of an over-long line is never read as a line of its own.
+        TransferCase{"LongLineTailIsDiscarded", "999" + k1024 + "65\n7\n", "\x07",
+                     Warning(1, "999") + Summary(1, 1)},
+        TransferCase{"ExactlyLimitAfterField", "999" + k1024 + "\n", "",
+                     Warning(1, "999") + Summary(0, 1)},
+        TransferCase{"VeryLongLine", "7" + kLong + "\n8\n", "\x08",
+                     Warning(1, "7xx") + Summary(1, 1)},
+        TransferCase{"LongLastLineWithoutNewline", "1\n" + kLong, "\x01",
+                     Warning(2, "xxx") + Summary(1, 1)}),
+    PrintCaseName);
+
+// A read error in the middle of the input stops the transfer: it is never
+// taken for the end of the input, and no summary is written.
+ssize_t FailSecondRead(int fd, void* buffer, std::size_t size) {
+  static int calls = 0;
+  if (++calls % 2 == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return DefaultRead(fd, buffer, size);
+}
+
+TEST(TransferFailures, ReadErrorIsNotEndOfInput) {
+  TransferIo io;
+  io.read = FailSecondRead;
+  io.blockSize = 4;
+  const auto run = TransferBytes("1\n2\n3\n4\n", io);
+  EXPECT_EQ(run.result.status, TransferStatus::ReadFailed);
+  EXPECT_EQ(run.result.fileError, EIO);
+  EXPECT_EQ(run.output, "\x01\x02");
+  EXPECT_EQ(run.report, "");
+}
+
+// A report that cannot be written does not stop the conversion.
+TEST(TransferFailures, ReportErrorStillCompletesOutput) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "in", "1\nx\n2\n");
+  SetByteBound();
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  TransferIo io;
+  io.reportFd = full;
+  const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
+  ::close(full);
+  EXPECT_EQ(result.status, TransferStatus::Completed);
+  EXPECT_EQ(result.reportError, ENOSPC);
+  EXPECT_EQ(testing::ReadFile(dir / "out"), "\x01\x02");
+}
+
+// The output file is opened only after the input, and never emptied when it
+// is the input itself.
+TEST(TransferFailures, OpenOrder) {
+  testing::ScratchDir dir;
+  const std::string kept = dir / "kept";
+  testing::WriteFile(kept, "precious");
+  EXPECT_EQ(transfer((dir / "missing").c_str(), kept.c_str()).status,
+            TransferStatus::InputOpenFailed);
+  EXPECT_EQ(transfer(kept.c_str(), kept.c_str()).status, TransferStatus::OutputIsInput);
+  EXPECT_EQ(transfer(dir.path().c_str(), kept.c_str()).status,
+            TransferStatus::InputOpenFailed);
+  EXPECT_EQ(testing::ReadFile(kept), "precious");
+  EXPECT_EQ(transfer(kept.c_str(), (dir / "no/such/dir").c_str()).status,
+            TransferStatus::OutputOpenFailed);
+}
+
+}  // namespace
+}  // namespace decbytes
+
+namespace decbytes {
+namespace {
+
+// Counts past 2^32 are written in full: the counters are 64-bit.
+TEST(ReportText, WritesLargeCounts) {
+  testing::ScratchDir dir;
+  const std::string path = dir / "report";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  ASSERT_GE(fd, 0);
+  {
+    Report report(fd, "in");
+    report.Warn(5000000001, "x");
+    report.Summarize(5000000000, 4294967296);
+    EXPECT_EQ(report.Flush(), 0);
+  }
+  ::close(fd);
+  EXPECT_EQ(testing::ReadFile(path),
+            "\nWarning : in : (line 5000000001) : 'x' is an illegal input string \n"
+            "\n5000000000 characters transferred with 4294967296 errors \n\n");
+}
+
+}  // namespace
+}  // namespace decbytes
