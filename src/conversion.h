@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "decbytes.h"
 #include "output_writer.h"
@@ -51,5 +52,14 @@ const char* ConvertLineSlowly(Conversion& conversion, const char* cursor, const 
 // The fast path in portable code, which ConvertLinesFast uses where no
 // vector unit is available.
 const char* ConvertLinesScalar(Conversion& conversion, const char* lineStart, const char* end);
+
+struct FastPathVariant {
+  const char* name;
+  FastPathFunction function;
+};
+
+// Every fast path this processor can run, the portable one first and the
+// fastest last; ConvertLinesFast runs the last.
+std::vector<FastPathVariant> AvailableFastPaths();
 
 }  // namespace decbytes

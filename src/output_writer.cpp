@@ -13,13 +13,6 @@ OutputWriter::OutputWriter(int fd, std::size_t capacity)
       cursor_(buffer_.get()),
       limit_(buffer_.get() + capacity) {}
 
-char* OutputWriter::Reserve(std::size_t count) {
-  if (static_cast<std::size_t>(limit_ - cursor_) < count && !Flush()) {
-    return nullptr;
-  }
-  return failed() ? nullptr : cursor_;
-}
-
 bool OutputWriter::Put(char byte) {
   char* cursor = Reserve(1);
   if (cursor == nullptr) return false;

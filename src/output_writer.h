@@ -17,7 +17,10 @@ class OutputWriter {
   // not exceed the capacity), flushing first when needed; nullptr once a
   // write has failed. The caller writes there and hands the moved cursor
   // back to Commit before any other call.
-  char* Reserve(std::size_t count);
+  char* Reserve(std::size_t count) {
+    if (static_cast<std::size_t>(limit_ - cursor_) < count && !Flush()) return nullptr;
+    return failed() ? nullptr : cursor_;
+  }
   void Commit(char* cursor) { cursor_ = cursor; }
 
   // Appends one byte or a run of bytes; false once a write has failed.

@@ -66,10 +66,11 @@ void ExpectSameAsGeneralPath(const std::string& input) {
   TransferIo reference;
   reference.fastPath = nullptr;
   const TransferRun expected = TransferBytes(input, reference);
-  for (FastPathFunction path : {&ConvertLinesFast, &ConvertLinesScalar}) {
+  for (const FastPathVariant& path : AvailableFastPaths()) {
+    SCOPED_TRACE(path.name);
     for (std::size_t blockSize : {1u, 2u, 3u, 4u, 5u, 7u, 15u, 16u, 17u, 31u, 33u, 64u, 1000u, 65536u}) {
       TransferIo io;
-      io.fastPath = path;
+      io.fastPath = path.function;
       io.blockSize = blockSize;
       const TransferRun run = TransferBytes(input, io);
       ASSERT_EQ(run.output, expected.output) << "block size " << blockSize;

@@ -42,13 +42,21 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {}) {
 
 // The warning and summary texts, as the report writes them for "in.txt".
 inline std::string Warning(std::uint64_t line, const std::string& field) {
-  return "\nWarning : in.txt : (line " + std::to_string(line) + ") : '" + field +
-         "' is an illegal input string \n";
+  std::string text = "\nWarning : in.txt : (line ";
+  text += std::to_string(line);
+  text += ") : '";
+  text += field;
+  text += "' is an illegal input string \n";
+  return text;
 }
 
 inline std::string Summary(std::uint64_t bytes, std::uint64_t errors) {
-  return "\n" + std::to_string(bytes) + " characters transferred with " +
-         std::to_string(errors) + " errors \n\n";
+  std::string text = "\n";
+  text += std::to_string(bytes);
+  text += " characters transferred with ";
+  text += std::to_string(errors);
+  text += " errors \n\n";
+  return text;
 }
 
 }  // namespace decbytes::testing

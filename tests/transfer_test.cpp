@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "conversion.h"
 #include "decbytes.h"
@@ -33,10 +34,12 @@ class TransferCaseTest : public ::testing::TestWithParam<TransferCase> {};
 // Each input, through every path, gives exactly these bytes and this report.
 TEST_P(TransferCaseTest, WritesBytesAndReport) {
   const TransferCase& c = GetParam();
-  for (FastPathFunction path : {static_cast<FastPathFunction>(nullptr),
-                                &ConvertLinesFast, &ConvertLinesScalar}) {
+  std::vector<FastPathVariant> paths = AvailableFastPaths();
+  paths.push_back({"general", nullptr});
+  for (const FastPathVariant& path : paths) {
+    SCOPED_TRACE(path.name);
     TransferIo io;
-    io.fastPath = path;
+    io.fastPath = path.function;
     const auto run = TransferBytes(c.input, io);
     EXPECT_EQ(run.result.status, TransferStatus::Completed);
     EXPECT_EQ(run.output, c.output);
