@@ -1,0 +1,135 @@
+#!/usr/bin/env python3
+"""Run one command and measure it.
+
+usage: measure.py [--stdin FILE] [--stdout FILE] [--stderr FILE] [--timeout SECONDS]
+                  -- CMD [ARG...]
+       measure.py --method
+
+Runs CMD with stdin and stdout redirected as asked (default: both
+/dev/null; stderr is left alone unless --stderr is given), waits for it
+and prints one line:
+  SECONDS MAXRSS_KIB STATUS
+SECONDS is wall-clock time from just before the start to just after the
+end (time.perf_counter). MAXRSS_KIB is the peak resident set size.
+STATUS is the exit code, "sig<N>" if the command was killed by a signal,
+or "timeout" if it ran past the timeout and was killed.
+measure.py itself exits 0 whenever it could start the command.
+
+Peak RSS: Linux carries a process's peak RSS across exec, so a command
+started straight from this (large) Python process would report at least
+Python's own RSS. When /usr/bin/time (GNU) is there, the command is run
+under it (a small process) and its %M is used; otherwise the child's own
+wait4 figure is used, which then has Python's RSS as a floor.
+`measure.py --method` prints which of the two is in use.
+Set BENCH_NO_GNU_TIME=1 to force the fallback.
+"""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+GNU_TIME = "/usr/bin/time"
+
+
+def gnu_time_usable():
+    if os.environ.get("BENCH_NO_GNU_TIME") == "1":
+        return False
+    if not os.access(GNU_TIME, os.X_OK):
+        return False
+    with tempfile.NamedTemporaryFile("r") as tmp:
+        rc = subprocess.call([GNU_TIME, "-f", "%M", "-o", tmp.name, "true"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return rc == 0 and tmp.read().strip().isdigit()
+
+
+def main(argv):
+    args = argv[1:]
+    use_time = gnu_time_usable()
+    if args == ["--method"]:
+        print("gnu-time" if use_time else "wait4")
+        return 0
+
+    stdin_path = stdout_path = os.devnull
+    stderr_path = None
+    timeout = None
+    while args and args[0] != "--":
+        opt = args.pop(0)
+        if not args or opt not in ("--stdin", "--stdout", "--stderr", "--timeout"):
+            sys.exit("measure.py: bad option %s\n%s" % (opt, __doc__))
+        value = args.pop(0)
+        if opt == "--stdin":
+            stdin_path = value
+        elif opt == "--stdout":
+            stdout_path = value
+        elif opt == "--stderr":
+            stderr_path = value
+        else:
+            timeout = float(value)
+    cmd = args[1:]
+    if not cmd:
+        sys.exit(__doc__)
+
+    rss_file = None
+    if use_time:
+        fd, rss_file = tempfile.mkstemp(prefix="measure.")
+        os.close(fd)
+        cmd = [GNU_TIME, "-f", "%M", "-o", rss_file] + cmd
+
+    timed_out = threading.Event()
+    try:
+        with open(stdin_path, "rb") as fin, open(stdout_path, "wb") as fout, \
+                open(stderr_path or os.devnull, "wb") as ferr:
+            start = time.perf_counter()
+            proc = subprocess.Popen(cmd, stdin=fin, stdout=fout,
+                                    stderr=ferr if stderr_path else None,
+                                    start_new_session=True)
+            timer = None
+            if timeout is not None:
+                def kill():
+                    timed_out.set()
+                    try:
+                        os.killpg(proc.pid, signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+                timer = threading.Timer(timeout, kill)
+                timer.daemon = True
+                timer.start()
+            # Reap the child ourselves to get its own resource usage.
+            _, status, usage = os.wait4(proc.pid, 0)
+            end = time.perf_counter()
+            if timer is not None:
+                timer.cancel()
+            proc.returncode = 0  # already reaped: keep subprocess quiet
+
+        if os.WIFSIGNALED(status):
+            result = "sig%d" % os.WTERMSIG(status)
+        else:
+            result = str(os.WEXITSTATUS(status))
+        maxrss = usage.ru_maxrss
+        if rss_file is not None:
+            with open(rss_file) as f:
+                text = f.read()
+            numbers = re.findall(r"^(\d+)$", text, re.M)
+            maxrss = int(numbers[-1]) if numbers else -1
+            m = re.search(r"terminated by signal (\d+)", text)
+            if m:
+                result = "sig" + m.group(1)
+            elif result != "0" and not numbers:
+                result = "nostart"  # GNU time could not run the command
+    finally:
+        if rss_file is not None:
+            os.unlink(rss_file)
+
+    if timed_out.is_set():
+        result = "timeout"
+    print("%.6f %d %s" % (end - start, maxrss, result))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
