@@ -18,9 +18,7 @@ constexpr const char* kDefaultProgramName = "decbytes";
 
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsage = 2 };
 
-bool IsHelpOption(std::string_view word) {
-  return word == "-h" || word == "-H" || word == "-help";
-}
+bool IsHelpOption(std::string_view word) { return word == "-h" || word == "-H" || word == "-help"; }
 
 // Writes a whole message to stderr in one call. A failure to write there is
 // left unreported: there is nowhere else to report it.
@@ -47,8 +45,7 @@ void ReportFailure(const TransferResult& result, const char* inputName, const ch
       WriteError("Can't create the output file " + Quoted(outputName) + "\n");
       break;
     case TransferStatus::OutputIsInput:
-      WriteError("Can't create the output file " + Quoted(outputName) +
-                 ": it is the input file\n");
+      WriteError("Can't create the output file " + Quoted(outputName) + ": it is the input file\n");
       break;
     case TransferStatus::ReadFailed:
       WriteError("Can't read the input file " + Quoted(inputName) + ": " +

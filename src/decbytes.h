@@ -60,7 +60,6 @@ struct TransferIo {
 // legal line, a warning on the report for each illegal line, then the
 // summary. Writes nothing to the report unless the status is Completed,
 // apart from the warnings already made when a read or write fails.
-TransferResult transfer(const char* inputName, const char* outputName,
-                        const TransferIo& io = {});
+TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io = {});
 
 }  // namespace decbytes

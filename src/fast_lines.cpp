@@ -52,8 +52,8 @@ struct Verdict {
 // `at` found, up to the first illegal one, and moves `lineStart` past the
 // last line it took. Returns false when the fast path must stop there: at an
 // illegal line, or within a line already too long to be legal.
-inline bool TakeVerdict(const Verdict& v, const char* at, std::size_t lanes,
-                        const char*& lineStart, char*& out) {
+inline bool TakeVerdict(const Verdict& v, const char* at, std::size_t lanes, const char*& lineStart,
+                        char*& out) {
   std::uint32_t lineEnds = v.lineEnds;
   std::uint32_t legal = v.legal;
   if (v.illegal != 0) {
@@ -153,9 +153,9 @@ inline void Judge16(const char* at, Verdict& v) {
   const __m128i hundredsValue =
       _mm_or_si128(_mm_and_si128(hundredsIs1, _mm_set1_epi8(100)),
                    _mm_and_si128(hundredsIs2, _mm_set1_epi8(static_cast<char>(200))));
-  const __m128i value = _mm_add_epi8(
-      _mm_add_epi8(ones, _mm_andnot_si128(newline2, _mm_sub_epi8(lowTwo, ones))),
-      _mm_andnot_si128(_mm_or_si128(newline2, newline3), hundredsValue));
+  const __m128i value =
+      _mm_add_epi8(_mm_add_epi8(ones, _mm_andnot_si128(newline2, _mm_sub_epi8(lowTwo, ones))),
+                   _mm_andnot_si128(_mm_or_si128(newline2, newline3), hundredsValue));
 
   v.lineEnds = static_cast<std::uint32_t>(_mm_movemask_epi8(endsHere));
   v.legal = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(endsHere, legal)));
@@ -172,8 +172,8 @@ const char* ConvertLinesSse2(Conversion& c, const char* lineStart, const char* e
     if (out == nullptr) return lineStart;
     char* const first = out;
     bool goOn = true;
-    for (std::size_t step = 0; goOn && step < kReserveBytes / kLanes &&
-                               end - at >= static_cast<std::ptrdiff_t>(kLanes);
+    for (std::size_t step = 0;
+         goOn && step < kReserveBytes / kLanes && end - at >= static_cast<std::ptrdiff_t>(kLanes);
          ++step, at += kLanes) {
       Verdict v;
       Judge16(at, v);
@@ -217,9 +217,9 @@ DECBYTES_AVX2 inline void Judge32(const char* at, Verdict& v) {
   const __m256i lowTwo = _mm256_add_epi8(ones, _mm256_add_epi8(tens8, tens2));
   const __m256i hundredsIs1 = _mm256_cmpeq_epi8(hundreds, _mm256_set1_epi8(1));
   const __m256i hundredsIs2 = _mm256_cmpeq_epi8(hundreds, _mm256_set1_epi8(2));
-  const __m256i fitsByte = _mm256_or_si256(
-      AtMost32(hundreds, _mm256_set1_epi8(1)),
-      _mm256_and_si256(hundredsIs2, AtMost32(lowTwo, _mm256_set1_epi8(55))));
+  const __m256i fitsByte =
+      _mm256_or_si256(AtMost32(hundreds, _mm256_set1_epi8(1)),
+                      _mm256_and_si256(hundredsIs2, AtMost32(lowTwo, _mm256_set1_epi8(55))));
 
   const __m256i three =
       _mm256_and_si256(AtMost32(hundreds, nine), _mm256_and_si256(newline4, fitsByte));
@@ -228,9 +228,9 @@ DECBYTES_AVX2 inline void Judge32(const char* at, Verdict& v) {
   const __m256i legal =
       _mm256_and_si256(AtMost32(ones, nine), _mm256_or_si256(newline2, twoOrMore));
 
-  const __m256i hundredsValue = _mm256_or_si256(
-      _mm256_and_si256(hundredsIs1, _mm256_set1_epi8(100)),
-      _mm256_and_si256(hundredsIs2, _mm256_set1_epi8(static_cast<char>(200))));
+  const __m256i hundredsValue =
+      _mm256_or_si256(_mm256_and_si256(hundredsIs1, _mm256_set1_epi8(100)),
+                      _mm256_and_si256(hundredsIs2, _mm256_set1_epi8(static_cast<char>(200))));
   const __m256i value = _mm256_add_epi8(
       _mm256_add_epi8(ones, _mm256_andnot_si256(newline2, _mm256_sub_epi8(lowTwo, ones))),
       _mm256_andnot_si256(_mm256_or_si256(newline2, newline3), hundredsValue));
@@ -242,8 +242,7 @@ DECBYTES_AVX2 inline void Judge32(const char* at, Verdict& v) {
   _mm256_store_si256(reinterpret_cast<__m256i*>(v.values), value);
 }
 
-DECBYTES_AVX2 const char* ConvertLinesAvx2(Conversion& c, const char* lineStart,
-                                           const char* end) {
+DECBYTES_AVX2 const char* ConvertLinesAvx2(Conversion& c, const char* lineStart, const char* end) {
   constexpr std::size_t kLanes = 32;
   const char* at = lineStart;
   while (end - at >= static_cast<std::ptrdiff_t>(kLanes)) {
@@ -251,8 +250,8 @@ DECBYTES_AVX2 const char* ConvertLinesAvx2(Conversion& c, const char* lineStart,
     if (out == nullptr) return lineStart;
     char* const first = out;
     bool goOn = true;
-    for (std::size_t step = 0; goOn && step < kReserveBytes / kLanes &&
-                               end - at >= static_cast<std::ptrdiff_t>(kLanes);
+    for (std::size_t step = 0;
+         goOn && step < kReserveBytes / kLanes && end - at >= static_cast<std::ptrdiff_t>(kLanes);
          ++step, at += kLanes) {
       Verdict v;
       Judge32(at, v);

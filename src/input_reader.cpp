@@ -7,9 +7,7 @@
 
 namespace decbytes {
 
-ssize_t DefaultRead(int fd, void* buffer, std::size_t size) {
-  return ::read(fd, buffer, size);
-}
+ssize_t DefaultRead(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
 
 InputReader::InputReader(int fd, std::size_t blockSize, ReadFunction read)
     : fd_(fd),

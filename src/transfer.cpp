@@ -27,8 +27,7 @@ int OpenInput(const char* name, struct stat& status) {
 }
 
 bool SameRegularFile(const struct stat& a, const struct stat& b) {
-  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
+  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Opens the output for writing, creating it with mode 0666 less the umask.
