@@ -14,13 +14,17 @@ namespace {
 
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 
+// Closes a descriptor given up after a failure that is reported anyway, and
+// through which nothing was written: a failed close would change nothing.
+void CloseUnused(int fd) { static_cast<void>(::close(fd)); }
+
 // Opens the input for reading; returns the descriptor, or -1 when it cannot
 // be opened or is a directory (reading one would only fail later).
 int OpenInput(const char* name, struct stat& status) {
   const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    ::close(fd);
+    CloseUnused(fd);
     return -1;
   }
   return fd;
@@ -50,7 +54,7 @@ int OpenOutput(const char* name, const struct stat& input, TransferStatus& statu
   } else {
     return fd;
   }
-  ::close(fd);
+  CloseUnused(fd);
   return -1;
 }
 
@@ -95,7 +99,7 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
   }
   const int outputFd = OpenOutput(outputName, inputStatus, result.status);
   if (outputFd < 0) {
-    ::close(inputFd);
+    CloseUnused(inputFd);
     return result;
   }
 
