@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The input named again as the output, under other names: the program
+# refuses with exit status 1 and the file stays byte for byte as it was.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+dir=$scratch/dir
+mkdir "$dir"
+printf '65\n66\nx\n' >"$dir/data"
+cp "$dir/data" "$scratch/copy"
+ln -s data "$dir/link"
+ln "$dir/data" "$dir/hard"
+cd "$dir"
+
+# input | output; run in $dir, with the standard input read from data.
+cases=(
+  "data|data"
+  "data|link"
+  "link|data"
+  "data|hard"
+  "hard|link"
+  "data|./data"
+  "data|../dir/data"
+  "$dir/data|data"
+  "/dev/stdin|data"
+  "/dev/stdin|../dir/link"
+)
+for entry in "${cases[@]}"; do
+  IFS='|' read -r input output <<<"$entry"
+  begin_case "$input -> $output"
+  run "$program" "$input" "$output" <"$dir/data"
+  expect_status 1
+  expect_stderr "Can't create the output file '$output': it is the input file"
+  expect_stdout ""
+  expect_same_bytes "$dir/data" "$scratch/copy"
+done
+
+finish
