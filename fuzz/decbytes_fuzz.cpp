@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     io.reportFd = report.fd;
     io.blockSize = BlockSizeFor(input);
     io.fastPath = path;
-    const decbytes::TransferResult result = decbytes::transfer(in.path.c_str(), out.path.c_str(), io);
+    const decbytes::TransferResult result =
+        decbytes::transfer(in.path.c_str(), out.path.c_str(), io);
     Check(result.status == decbytes::TransferStatus::Completed);
     Check(result.reportError == 0);
     Check(result.bytesWritten == expected.output.size());
