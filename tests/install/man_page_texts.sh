@@ -7,6 +7,9 @@
 # shown; and the page's header must carry the project's version.
 #
 # Usage: man_page_texts.sh PAGE PROGRAM VERSION
+
+# The right-hand sides of == below are patterns on purpose.
+# shellcheck disable=SC2053
 set -euo pipefail
 shopt -s extglob
 
@@ -100,13 +103,6 @@ to_glob() {
   done
 }
 
-# Sets variable $2 to the whole of file $1, trailing newlines included.
-slurp() {
-  local content
-  content=$(cat "$1" && printf x)
-  printf -v "$2" '%s' "${content%x}"
-}
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/run" "$work/example"
@@ -172,7 +168,8 @@ done < <(examples_of OUTPUT)
 
 printf '7\nx\n\n1234\n' >report.in
 decbytes report.in report.out >report.txt
-slurp report.txt report
+report=$(cat report.txt && printf x) # x keeps the trailing newlines
+report=${report%x}
 if ((${#c_strings[@]} != 2)); then
   fail "OUTPUT should give two C strings, the warning then the summary"
 elif [[ $report != ${c_strings[0]}${c_strings[0]}${c_strings[1]} ]]; then
@@ -204,7 +201,7 @@ done < <(examples_of EXAMPLES)
 for i in "${!commands[@]}"; do
   printf '%s' "${expected[i]}" >expected
   bash -c "${commands[i]}" 2>&1 | sed 's/ *$//' >actual || true
-  diff -u expected actual >diff || fail "EXAMPLES: \$ ${commands[i]}" "$(cat diff)"
+  diff -u expected actual >changes || fail "EXAMPLES: \$ ${commands[i]}" "$(cat changes)"
 done
 
 if ((failures)); then
