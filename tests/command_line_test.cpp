@@ -50,13 +50,14 @@ std::string UsageCaseName(const ::testing::TestParamInfo<UsageCase>& info) {
   return name + "_" + std::to_string(info.index);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, UsageTest,
-    ::testing::Values(UsageCase{{}, 2}, UsageCase{{"in"}, 2}, UsageCase{{"in", "out", "x"}, 2},
-                      UsageCase{{"-h"}, 0}, UsageCase{{"-help"}, 0},
-                      UsageCase{{"-h", "out"}, 0}, UsageCase{{"in", "-H"}, 0},
-                      UsageCase{{"-help", "out"}, 0}, UsageCase{{"in", "out", "-h"}, 0}),
-    UsageCaseName);
+INSTANTIATE_TEST_SUITE_P(CommandLines, UsageTest,
+                         ::testing::Values(UsageCase{{}, 2}, UsageCase{{"in"}, 2},
+                                           UsageCase{{"in", "out", "x"}, 2}, UsageCase{{"-h"}, 0},
+                                           UsageCase{{"-help"}, 0}, UsageCase{{"-h", "out"}, 0},
+                                           UsageCase{{"in", "-H"}, 0},
+                                           UsageCase{{"-help", "out"}, 0},
+                                           UsageCase{{"in", "out", "-h"}, 0}),
+                         UsageCaseName);
 
 // Words that only look like options are file names.
 TEST(CommandLine, NearHelpWordsAreFileNames) {
@@ -145,7 +146,8 @@ TEST(CommandLine, WriteErrorIsReported) {
   const RunOutcome run = RunProgram({dir / "in", "/dev/full"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "Can't write the output file '/dev/full': No space left on device\n");
-  EXPECT_EQ(run.out, "\nWarning : " + (dir / "in") + " : (line 2) : 'x' is an illegal input string \n");
+  EXPECT_EQ(run.out,
+            "\nWarning : " + (dir / "in") + " : (line 2) : 'x' is an illegal input string \n");
 }
 
 // A standard output that cannot be written: the output file is still

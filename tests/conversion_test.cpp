@@ -29,7 +29,8 @@ std::string RandomLine(std::mt19937& rng) {
     case 2:
       return std::to_string(1000 + pick(100000)) + "\n";
     case 3:
-      return std::string(1 + static_cast<std::size_t>(pick(3)), "a \r\t+-\0\x80/:"[pick(10)]) + "\n";
+      return std::string(1 + static_cast<std::size_t>(pick(3)), "a \r\t+-\0\x80/:"[pick(10)]) +
+             "\n";
     case 4:
       return std::to_string(pick(256)) + "\r\n";
     case 5:
@@ -68,7 +69,8 @@ void ExpectSameAsGeneralPath(const std::string& input) {
   const TransferRun expected = TransferBytes(input, reference);
   for (const FastPathVariant& path : AvailableFastPaths()) {
     SCOPED_TRACE(path.name);
-    for (std::size_t blockSize : {1u, 2u, 3u, 4u, 5u, 7u, 15u, 16u, 17u, 31u, 33u, 64u, 1000u, 65536u}) {
+    for (std::size_t blockSize :
+         {1u, 2u, 3u, 4u, 5u, 7u, 15u, 16u, 17u, 31u, 33u, 64u, 1000u, 65536u}) {
       TransferIo io;
       io.fastPath = path.function;
       io.blockSize = blockSize;

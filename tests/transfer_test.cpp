@@ -59,10 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"OnlyEmptyLines", "\n\n\n", "", Summary(0, 0)},
         TransferCase{"EmptyLineDoesNotEndRun", "1\n\n2\n", "\x01\x02", Summary(2, 0)},
         TransferCase{"Bounds", "0\n255\n007\n00\n", "\x00\xff\x07\x00"s, Summary(4, 0)},
-        TransferCase{"TooLarge", "256\n999\n", "", Warning(1, "256") + Warning(1, "999") +
-                                                        Summary(0, 2)},
-        TransferCase{"FourDigitsShowThree", "1234\n5\n", "\x05",
-                     Warning(1, "123") + Summary(1, 1)},
+        TransferCase{"TooLarge", "256\n999\n", "",
+                     Warning(1, "256") + Warning(1, "999") + Summary(0, 2)},
+        TransferCase{"FourDigitsShowThree", "1234\n5\n", "\x05", Warning(1, "123") + Summary(1, 1)},
         TransferCase{"LastLineWithoutNewline", "65", "", Warning(1, "65") + Summary(0, 1)},
         TransferCase{"LastThreeDigitsWithoutNewline", "1\n255", "\x01",
                      Warning(2, "255") + Summary(1, 1)},
@@ -71,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"NulIsANonDigit", "1\0x\n\0\n7\n"s, "\x07",
                      Warning(1, "1\0x"s) + Warning(1, "\0"s) + Summary(1, 2)},
         TransferCase{"BlanksAndSigns", " 1\n1 \n+1\n-1\n\t1\n", "",
-                     Warning(1, " 1") + Warning(1, "1 ") + Warning(1, "+1") +
-                         Warning(1, "-1") + Warning(1, "\t1") + Summary(0, 5)},
+                     Warning(1, " 1") + Warning(1, "1 ") + Warning(1, "+1") + Warning(1, "-1") +
+                         Warning(1, "\t1") + Summary(0, 5)},
         TransferCase{"HighBytes", "\x80\n2\xff\n", "",
                      Warning(1, "\x80") + Warning(1, "2\xff") + Summary(0, 2)},
         TransferCase{"LineNumberCountsBytes", "300\n1\n\n300\n", "\x01",
@@ -135,8 +134,7 @@ TEST(TransferFailures, OpenOrder) {
   EXPECT_EQ(transfer((dir / "missing").c_str(), kept.c_str()).status,
             TransferStatus::InputOpenFailed);
   EXPECT_EQ(transfer(kept.c_str(), kept.c_str()).status, TransferStatus::OutputIsInput);
-  EXPECT_EQ(transfer(dir.path().c_str(), kept.c_str()).status,
-            TransferStatus::InputOpenFailed);
+  EXPECT_EQ(transfer(dir.path().c_str(), kept.c_str()).status, TransferStatus::InputOpenFailed);
   EXPECT_EQ(testing::ReadFile(kept), "precious");
   EXPECT_EQ(transfer(kept.c_str(), (dir / "no/such/dir").c_str()).status,
             TransferStatus::OutputOpenFailed);
