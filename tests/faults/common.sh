@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the fault scripts, which source it with the program under test as
 # their first argument: a scratch directory, skips, a way to run the program
 # and checks of its exit status, its two streams and the files it leaves.

@@ -3,6 +3,7 @@
 # first flush and in the middle of a large output, and a full standard
 # output: exit status 1, the message with the system's reason, no summary,
 # and the output holding just what fitted.
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools prlimit
 

@@ -4,6 +4,7 @@
 # a long line is never read as a line of its own.
 #   memory.sh PROGRAM sparse  a 2 GiB line of NUL bytes (a sparse file)
 #   memory.sh PROGRAM digits  "65", a 1 GB line of '7's, "66"
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 which_input=${2:?"usage: $0 PROGRAM sparse|digits"}
 need_tools prlimit truncate

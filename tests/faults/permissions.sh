@@ -4,6 +4,7 @@
 # directory it cannot search, an output in a directory it cannot write, and
 # a read-only output file. Exit status 1, the message, and every file as it
 # was.
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools setpriv
 ((EUID == 0)) || skip "needs root to run the program as another user"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The input named again as the output, under other names: the program
 # refuses with exit status 1 and the file stays byte for byte as it was.
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 dir=$scratch/dir
@@ -9,7 +10,7 @@ printf '65\n66\nx\n' >"$dir/data"
 cp "$dir/data" "$scratch/copy"
 ln -s data "$dir/link"
 ln "$dir/data" "$dir/hard"
-cd "$dir"
+cd "$dir" || exit 1
 
 # input | output; run in $dir, with the standard input read from data.
 cases=(

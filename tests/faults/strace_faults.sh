@@ -4,6 +4,7 @@
 # blocks), and the close of the output. Exit status 1, the message, no
 # summary; a failed read leaves a strict prefix of the output, a failed
 # close the whole of it.
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools strace
 strace -f -o /dev/null true 2>/dev/null || skip "strace cannot trace here"

@@ -4,6 +4,7 @@
 # at the end) and in the middle of a large output (1 MB, flushed along the
 # way). Exit status 1, the message, no summary, and the output holding a
 # prefix of the right bytes.
+# shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools unshare mount
 
@@ -18,6 +19,7 @@ for input in mid big; do
   begin_case "64 kB tmpfs fills, input $input"
   # The output is copied out before the namespace, and the tmpfs with it,
   # goes away.
+  # shellcheck disable=SC2016 # expanded by the inner shell
   run unshare -m bash -c 'mount -t tmpfs -o size=64k tmpfs "$1" || exit 99
     status=0; "$2" "$3" "$1/out" || status=$?
     cp "$1/out" "$4"; exit "$status"' _ \
