@@ -111,6 +111,32 @@ const char* ConvertLinesScalar(Conversion& c, const char* lineStart, const char*
 
 namespace {
 
+// Runs a kernel that judges `kLanes` positions at once over [lineStart,
+// end), as long as lines are legal or empty. Always inlined, so that the
+// kernel is inlined too and compiled for the caller's instruction set.
+template <std::size_t kLanes, void (*Judge)(const char*, Verdict&)>
+[[gnu::always_inline]] inline const char* ConvertLinesWith(Conversion& c, const char* lineStart,
+                                                           const char* end) {
+  const char* at = lineStart;
+  while (end - at >= static_cast<std::ptrdiff_t>(kLanes)) {
+    char* out = c.output.Reserve(kReserveBytes);
+    if (out == nullptr) return lineStart;
+    char* const first = out;
+    bool goOn = true;
+    for (std::size_t step = 0;
+         goOn && step < kReserveBytes / kLanes && end - at >= static_cast<std::ptrdiff_t>(kLanes);
+         ++step, at += kLanes) {
+      Verdict v;
+      Judge(at, v);
+      goOn = TakeVerdict(v, at, kLanes, lineStart, out);
+    }
+    c.bytesWritten += static_cast<std::uint64_t>(out - first);
+    c.output.Commit(out);
+    if (!goOn) break;
+  }
+  return lineStart;
+}
+
 // ---- SSE2: 16 lanes, on every x86-64 ----
 
 inline __m128i Load16(const char* at) {
@@ -165,25 +191,7 @@ inline void Judge16(const char* at, Verdict& v) {
 }
 
 const char* ConvertLinesSse2(Conversion& c, const char* lineStart, const char* end) {
-  constexpr std::size_t kLanes = 16;
-  const char* at = lineStart;
-  while (end - at >= static_cast<std::ptrdiff_t>(kLanes)) {
-    char* out = c.output.Reserve(kReserveBytes);
-    if (out == nullptr) return lineStart;
-    char* const first = out;
-    bool goOn = true;
-    for (std::size_t step = 0;
-         goOn && step < kReserveBytes / kLanes && end - at >= static_cast<std::ptrdiff_t>(kLanes);
-         ++step, at += kLanes) {
-      Verdict v;
-      Judge16(at, v);
-      goOn = TakeVerdict(v, at, kLanes, lineStart, out);
-    }
-    c.bytesWritten += static_cast<std::uint64_t>(out - first);
-    c.output.Commit(out);
-    if (!goOn) break;
-  }
-  return lineStart;
+  return ConvertLinesWith<16, Judge16>(c, lineStart, end);
 }
 
 // ---- AVX2: the same in 32 lanes, where the processor has it ----
@@ -243,25 +251,7 @@ DECBYTES_AVX2 inline void Judge32(const char* at, Verdict& v) {
 }
 
 DECBYTES_AVX2 const char* ConvertLinesAvx2(Conversion& c, const char* lineStart, const char* end) {
-  constexpr std::size_t kLanes = 32;
-  const char* at = lineStart;
-  while (end - at >= static_cast<std::ptrdiff_t>(kLanes)) {
-    char* out = c.output.Reserve(kReserveBytes);
-    if (out == nullptr) return lineStart;
-    char* const first = out;
-    bool goOn = true;
-    for (std::size_t step = 0;
-         goOn && step < kReserveBytes / kLanes && end - at >= static_cast<std::ptrdiff_t>(kLanes);
-         ++step, at += kLanes) {
-      Verdict v;
-      Judge32(at, v);
-      goOn = TakeVerdict(v, at, kLanes, lineStart, out);
-    }
-    c.bytesWritten += static_cast<std::uint64_t>(out - first);
-    c.output.Commit(out);
-    if (!goOn) break;
-  }
-  return lineStart;
+  return ConvertLinesWith<32, Judge32>(c, lineStart, end);
 }
 
 #undef DECBYTES_AVX2
