@@ -78,9 +78,10 @@ void PrintHelp(const char* programName) {
 
 int RunCommandLine(int argc, char** argv) {
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : kDefaultProgramName;
-  if (argc != NumParam || AnyHelpOption(argc, argv)) {
+  const bool helpRequested = AnyHelpOption(argc, argv);
+  if (argc != NumParam || helpRequested) {
     PrintHelp(programName);
-    return AnyHelpOption(argc, argv) ? kSuccess : kUsage;
+    return helpRequested ? kSuccess : kUsage;
   }
   SetByteBound();
   const TransferResult result = transfer(argv[1], argv[2]);

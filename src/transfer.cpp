@@ -58,8 +58,8 @@ int OpenOutput(const char* name, const struct stat& input, TransferStatus& statu
   return -1;
 }
 
-// Converts everything the input holds. Returns Completed, ReadFailed or
-// WriteFailed, with the errno of a failure in `result`.
+// Converts everything the input holds. Leaves in `result` the status
+// (Completed, ReadFailed or WriteFailed), the errno of a failure and the counts.
 void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
                 TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
