@@ -29,7 +29,7 @@
 
 #include "conversion.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE2__))
 #include <immintrin.h>
 #define DECBYTES_X86 1
 #endif

@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 
+// Inputs and outputs past 2 GiB need 64-bit file offsets, which 32-bit
+// builds get from _FILE_OFFSET_BITS=64 (set for every target in CMake).
+static_assert(sizeof(off_t) >= 8, "64-bit file offsets are needed for files past 2 GiB");
+
 // Closes a descriptor given up after a failure that is reported anyway, and
 // through which nothing was written: a failed close would change nothing.
 void CloseUnused(int fd) { static_cast<void>(::close(fd)); }
