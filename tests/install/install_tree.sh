@@ -21,14 +21,17 @@ expected=$'bin/decbytes\nshare/doc/decbytes/copyright\nshare/man/man1/decbytes.1
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 [[ $installed == "$expected" ]] || fail "installed files:" "$installed" "expected:" "$expected"
 
+# A cross build's program runs through the emulator's launcher, which the
+# tests name in DECBYTES_RUN_EMULATED.
+run_installed() { ${DECBYTES_RUN_EMULATED:+"$DECBYTES_RUN_EMULATED"} "$@"; }
 program=$prefix/bin/decbytes
 [[ -x $program ]] || fail "$program is not executable"
 status=0
-usage=$("$program" -h 2>&1) || status=$?
+usage=$(run_installed "$program" -h 2>&1) || status=$?
 [[ $status == 0 && $usage == "Usage : $program <input file> "* ]] ||
   fail "decbytes -h gave status $status and: $usage"
 printf '72\n105\n' >"$prefix/in"
-"$program" "$prefix/in" "$prefix/out" >/dev/null || fail "the installed program failed"
+run_installed "$program" "$prefix/in" "$prefix/out" >/dev/null || fail "the installed program failed"
 [[ $(cat "$prefix/out" 2>/dev/null) == Hi ]] || fail "the installed program did not convert"
 
 page=$prefix/share/man/man1/decbytes.1.gz
