@@ -1,5 +1,7 @@
 #include "line_model.h"
 
+#include <charconv>
+
 namespace decbytes::model {
 
 namespace {
@@ -16,6 +18,12 @@ bool IsLegal(std::string_view line, bool endedByNewline, unsigned& value) {
   return value <= 255;
 }
 
+void AppendNumber(std::string& text, std::uint64_t number) {
+  char digits[20];
+  const auto converted = std::to_chars(digits, digits + sizeof digits, number);
+  text.append(digits, converted.ptr);
+}
+
 // Adds one line's byte or warning to `e`.
 void ModelLine(Expected& e, std::string_view name, std::uint64_t start, std::string_view line,
                bool endedByNewline) {
@@ -29,7 +37,9 @@ void ModelLine(Expected& e, std::string_view name, std::uint64_t start, std::str
     ++e.illegalLines;
     e.report += "\nWarning : ";
     e.report += name;
-    e.report += " : (line " + std::to_string(start + e.output.size() + 1) + ") : '";
+    e.report += " : (line ";
+    AppendNumber(e.report, start + e.output.size() + 1);
+    e.report += ") : '";
     e.report += line.substr(0, 3);
     e.report += "' is an illegal input string \n";
   }
@@ -37,10 +47,12 @@ void ModelLine(Expected& e, std::string_view name, std::uint64_t start, std::str
 
 }  // namespace
 
-Expected Model(std::string_view input, std::string_view name, std::uint64_t startCount) {
+void Model(std::string_view input, std::string_view name, std::uint64_t startCount, Expected& e) {
+  e.output.clear();
+  e.report.clear();
+  e.lines = e.illegalLines = e.emptyLines = 0;
   // Split on '\n'; a last piece without a newline counts only when it is
   // not empty.
-  Expected e;
   std::size_t start = 0;
   for (std::size_t nl = input.find('\n'); nl != std::string_view::npos;
        nl = input.find('\n', start)) {
@@ -48,10 +60,11 @@ Expected Model(std::string_view input, std::string_view name, std::uint64_t star
     start = nl + 1;
   }
   if (start < input.size()) ModelLine(e, name, startCount, input.substr(start), false);
-  e.report += "\n" + std::to_string(startCount + e.output.size()) +
-              " characters transferred with " + std::to_string(startCount + e.illegalLines) +
-              " errors \n\n";
-  return e;
+  e.report += "\n";
+  AppendNumber(e.report, startCount + e.output.size());
+  e.report += " characters transferred with ";
+  AppendNumber(e.report, startCount + e.illegalLines);
+  e.report += " errors \n\n";
 }
 
 }  // namespace decbytes::model

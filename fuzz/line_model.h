@@ -16,9 +16,10 @@ struct Expected {
   std::uint64_t emptyLines = 0;
 };
 
-// Returns what converting `input`, named `name` in the warnings, must give
-// when the counters start at `startCount` (bytes written and illegal lines
-// both): the line numbers and the summary's counts are offset by it.
-Expected Model(std::string_view input, std::string_view name, std::uint64_t startCount = 0);
+// Writes into `e` (emptied first, its strings' room kept) what converting
+// `input`, named `name` in the warnings, must give when the counters start
+// at `startCount` (bytes written and illegal lines both): the line numbers
+// and the summary's counts are offset by it.
+void Model(std::string_view input, std::string_view name, std::uint64_t startCount, Expected& e);
 
 }  // namespace decbytes::model

@@ -15,14 +15,11 @@ constexpr int kOutputFd = 1000;  // names the sinks; never a real descriptor
 constexpr int kReportFd = 1001;
 constexpr std::size_t kWriterCapacity = 64 * 1024;
 
-std::string& Sink(int fd) {
-  static std::string output;
-  static std::string report;
-  return fd == kOutputFd ? output : report;
-}
+MemoryRun* gRun = nullptr;  // where the run in progress writes
 
 ssize_t WriteToMemory(int fd, const void* bytes, std::size_t size) {
-  Sink(fd).append(static_cast<const char*>(bytes), size);
+  std::string& sink = fd == kOutputFd ? gRun->output : gRun->report;
+  sink.append(static_cast<const char*>(bytes), size);
   return static_cast<ssize_t>(size);
 }
 
@@ -41,30 +38,37 @@ std::string_view BytesBefore(std::string_view input, std::size_t at, LookBehind&
 
 }  // namespace
 
-const char* PlaceInBuffer(std::string_view lookBehind, std::string_view block) {
+// Copies `input` after the newlines an input reader puts before the first
+// block, into a buffer reused from call to call; returns where the copy of
+// the input begins. Each block's look-behind is then the bytes before it.
+const char* PlaceWhole(std::string_view input) {
   static std::vector<char> buffer;
-  buffer.assign(lookBehind.begin(), lookBehind.end());
-  buffer.insert(buffer.end(), block.begin(), block.end());
-  return buffer.data() + lookBehind.size();
+  buffer.assign(InputReader::kLookBehind, '\n');
+  buffer.insert(buffer.end(), input.begin(), input.end());
+  return buffer.data() + InputReader::kLookBehind;
 }
 
-MemoryRun ConvertInMemory(std::string_view input, const MemoryOptions& options) {
+void ConvertInMemory(std::string_view input, const MemoryOptions& options, MemoryRun& run) {
   // Made once: the writers are empty again after every run's flush.
   static OutputWriter output(kOutputFd, kWriterCapacity, WriteToMemory);
   static Report report(kReportFd, kInputName, WriteToMemory);
-  Sink(kOutputFd).clear();
-  Sink(kReportFd).clear();
+  run.output.clear();
+  run.report.clear();
+  gRun = &run;
   Conversion conversion{output, report, options.startCount, options.startCount, {}};
+  const char* const whole = options.place == nullptr ? PlaceWhole(input) : nullptr;
   LookBehind lookBehind;
   for (std::size_t at = 0; at < input.size() && !output.failed(); at += options.blockSize) {
     const std::string_view block = input.substr(at, options.blockSize);
-    const char* begin = options.place(BytesBefore(input, at, lookBehind), block);
+    const char* begin =
+        whole != nullptr ? whole + at : options.place(BytesBefore(input, at, lookBehind), block);
     ConvertBlock(conversion, begin, begin + block.size(), options.fastPath);
   }
   if (!output.failed()) FinishInput(conversion);
   if (output.Flush()) report.Summarize(conversion.bytesWritten, conversion.illegalLines);
   report.Flush();
-  return {Sink(kOutputFd), Sink(kReportFd), conversion.bytesWritten, conversion.illegalLines};
+  run.bytesWritten = conversion.bytesWritten;
+  run.illegalLines = conversion.illegalLines;
 }
 
 std::string DifferenceFromModel(std::string_view input, std::size_t blockSize, PlaceBlock place) {
@@ -74,9 +78,12 @@ std::string DifferenceFromModel(std::string_view input, std::size_t blockSize, P
     all.push_back({"general", nullptr});
     return all;
   }();
-  const Expected expected = Model(input, kInputName);
+  // Kept from call to call, so that a run allocates nothing once warm.
+  static Expected expected;
+  static MemoryRun run;
+  Model(input, kInputName, 0, expected);
   for (const FastPathVariant& path : paths) {
-    const MemoryRun run = ConvertInMemory(input, {blockSize, path.function, place});
+    ConvertInMemory(input, {blockSize, path.function, place}, run);
     const char* differs = run.output != expected.output                ? "output"
                           : run.report != expected.report              ? "report"
                           : run.bytesWritten != expected.output.size() ? "byte count"

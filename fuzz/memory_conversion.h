@@ -27,26 +27,24 @@ struct MemoryRun {
 // the copy of the block begins. It stays valid until the next call.
 using PlaceBlock = const char* (*)(std::string_view lookBehind, std::string_view block);
 
-// Places blocks in a buffer reused from call to call.
-const char* PlaceInBuffer(std::string_view lookBehind, std::string_view block);
-
 struct MemoryOptions {
   std::size_t blockSize = 4096;
   FastPathFunction fastPath = nullptr;  // nullptr: the general path alone
-  PlaceBlock place = PlaceInBuffer;
-  std::uint64_t startCount = 0;  // where both counters start
+  PlaceBlock place = nullptr;           // nullptr: the whole input in one buffer
+  std::uint64_t startCount = 0;         // where both counters start
 };
 
 // Converts `input` block by block (newlines before the first block, then the
 // bytes before each), judges an unfinished last line and adds the summary.
-// Returns the output, the report and the counters. MaxValue must be set.
-MemoryRun ConvertInMemory(std::string_view input, const MemoryOptions& options);
+// Writes the output, the report and the counters into `run` (emptied first,
+// its strings' room kept). MaxValue must be set.
+void ConvertInMemory(std::string_view input, const MemoryOptions& options, MemoryRun& run);
 
 // Returns "" when the general path and every fast path, on blocks of
 // `blockSize` placed by `place`, give exactly the model's output, report
 // and counts for `input`; otherwise names the first path and what differs.
 std::string DifferenceFromModel(std::string_view input, std::size_t blockSize,
-                                PlaceBlock place = PlaceInBuffer);
+                                PlaceBlock place = nullptr);
 
 // The block size a fuzz input asks for with its first byte: 1 to 128 (lines
 // straddle blocks, vector paths see short blocks) or 64 to 8192 in steps of

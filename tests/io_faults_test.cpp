@@ -80,7 +80,11 @@ class InterruptedIo : public ::testing::TestWithParam<IoCase> {};
 
 TEST_P(InterruptedIo, EveryByteArrivesOnceInOrder) {
   static const std::string input = ManyLines(400000);
-  static const model::Expected expected = model::Model(input, "in.txt");
+  static const model::Expected expected = [] {
+    model::Expected e;
+    model::Model(input, "in.txt", 0, e);
+    return e;
+  }();
   TransferIo io;
   io.read = GetParam().read;
   io.write = GetParam().write;
@@ -195,13 +199,15 @@ TEST(LargeCounts, PastTwoToThe32) {
   SetByteBound();
   for (const std::uint64_t start :
        {(std::uint64_t{1} << 32) - 100, (std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 62}) {
-    const model::Expected expected = model::Model(input, model::kInputName, start);
+    model::Expected expected;
+    model::Model(input, model::kInputName, start, expected);
     for (const FastPathVariant& path : paths) {
       SCOPED_TRACE(path.name);
       model::MemoryOptions options;
       options.fastPath = path.function;
       options.startCount = start;
-      const model::MemoryRun run = model::ConvertInMemory(input, options);
+      model::MemoryRun run;
+      model::ConvertInMemory(input, options, run);
       EXPECT_EQ(run.report, expected.report);
       EXPECT_EQ(run.bytesWritten, start + expected.output.size());
       EXPECT_EQ(run.illegalLines, start + expected.illegalLines);
