@@ -13,10 +13,11 @@ namespace {
 
 constexpr int kOutputFd = 1000;  // names the sinks; never a real descriptor
 constexpr int kReportFd = 1001;
-constexpr std::size_t kWriterCapacity = 64 * 1024;
+constexpr std::size_t kWriterCapacity = 256 * 1024;  // as the program's own
 
 MemoryRun* gRun = nullptr;  // where the run in progress writes
 
+// Appends the bytes to the run's output or report; returns their count.
 ssize_t WriteToMemory(int fd, const void* bytes, std::size_t size) {
   std::string& sink = fd == kOutputFd ? gRun->output : gRun->report;
   sink.append(static_cast<const char*>(bytes), size);
@@ -36,8 +37,6 @@ std::string_view BytesBefore(std::string_view input, std::size_t at, LookBehind&
   return {into.data(), into.size()};
 }
 
-}  // namespace
-
 // Copies `input` after the newlines an input reader puts before the first
 // block, into a buffer reused from call to call; returns where the copy of
 // the input begins. Each block's look-behind is then the bytes before it.
@@ -47,6 +46,8 @@ const char* PlaceWhole(std::string_view input) {
   buffer.insert(buffer.end(), input.begin(), input.end());
   return buffer.data() + InputReader::kLookBehind;
 }
+
+}  // namespace
 
 void ConvertInMemory(std::string_view input, const MemoryOptions& options, MemoryRun& run) {
   // Made once: the writers are empty again after every run's flush.
