@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "input_reader.h"
+#include "output_writer.h"
 
 namespace decbytes {
 
@@ -47,11 +48,14 @@ struct TransferResult {
   std::uint64_t illegalLines = 0;
 };
 
-// Where a transfer sends its report and how it reads; the defaults are the
-// program's own. Tests narrow the blocks or fail the reads through these.
+// Where a transfer sends its report and how it reads and writes; the
+// defaults are the program's own. Tests narrow the blocks, or interrupt,
+// shorten or fail the reads and the writes (of the output and the report)
+// through these.
 struct TransferIo {
   int reportFd = 1;
   ReadFunction read = DefaultRead;
+  WriteFunction write = DefaultWrite;
   std::size_t blockSize = kDefaultBlockSize;
   FastPathFunction fastPath = ConvertLinesFast;
 };

@@ -60,7 +60,8 @@ void ConvertBlock(Conversion& c, const char* begin, const char* end, FastPathFun
   while (cursor < end && !c.output.failed()) {
     if (fastPath != nullptr && c.line.length == 0) {
       cursor = fastPath(c, cursor, end);
-      if (cursor == end) break;
+      // A fast path also stops early when the output fails: judge no more.
+      if (cursor == end || c.output.failed()) break;
     }
     cursor = ConvertLineSlowly(c, cursor, end);
   }

@@ -7,8 +7,13 @@
 
 namespace decbytes {
 
-OutputWriter::OutputWriter(int fd, std::size_t capacity)
+ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size) {
+  return ::write(fd, buffer, size);
+}
+
+OutputWriter::OutputWriter(int fd, std::size_t capacity, WriteFunction write)
     : fd_(fd),
+      write_(write),
       buffer_(new char[capacity]),
       cursor_(buffer_.get()),
       limit_(buffer_.get() + capacity) {}
@@ -44,7 +49,7 @@ bool OutputWriter::Flush() {
 
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
   while (count > 0) {
-    const ssize_t written = ::write(fd_, bytes, count);
+    const ssize_t written = write_(fd_, bytes, count);
     if (written < 0) {
       if (errno == EINTR) continue;
       error_ = errno;

@@ -1,17 +1,23 @@
 // Collects bytes and writes them to a file descriptor in large blocks.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <memory>
 #include <string_view>
 
 namespace decbytes {
 
+// The write(2) interface; tests put a failing or a partial one in its place.
+using WriteFunction = ssize_t (*)(int fd, const void* buffer, std::size_t size);
+ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size);
+
 // The first failed write sticks: from then on nothing more is written, and
 // error() holds the errno of that failure.
 class OutputWriter {
  public:
-  OutputWriter(int fd, std::size_t capacity);
+  OutputWriter(int fd, std::size_t capacity, WriteFunction write = DefaultWrite);
 
   // Returns a cursor with at least `count` free bytes behind it (count must
   // not exceed the capacity), flushing first when needed; nullptr once a
@@ -38,6 +44,7 @@ class OutputWriter {
   bool WriteAll(const char* bytes, std::size_t count);
 
   int fd_;
+  WriteFunction write_;
   std::unique_ptr<char[]> buffer_;
   char* cursor_;
   char* limit_;

@@ -8,8 +8,8 @@ namespace {
 constexpr std::size_t kReportBufferSize = 64 * 1024;
 }
 
-Report::Report(int fd, std::string_view inputName)
-    : out_(fd, kReportBufferSize), inputName_(inputName) {}
+Report::Report(int fd, std::string_view inputName, WriteFunction write)
+    : out_(fd, kReportBufferSize, write), inputName_(inputName) {}
 
 void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
   out_.Append("\nWarning : ");

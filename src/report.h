@@ -11,7 +11,7 @@ namespace decbytes {
 
 class Report {
  public:
-  Report(int fd, std::string_view inputName);
+  Report(int fd, std::string_view inputName, WriteFunction write = DefaultWrite);
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.

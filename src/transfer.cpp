@@ -67,7 +67,7 @@ int OpenOutput(const char* name, const struct stat& input, TransferStatus& statu
 void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
                 TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
-  OutputWriter output(outputFd, kOutputBufferSize);
+  OutputWriter output(outputFd, kOutputBufferSize, io.write);
   Conversion conversion{output, report, 0, 0, {}};
   for (;;) {
     const ssize_t got = input.Fill();
@@ -107,7 +107,7 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
     return result;
   }
 
-  Report report(io.reportFd, inputName);
+  Report report(io.reportFd, inputName, io.write);
   ConvertAll(inputFd, outputFd, report, io, result);
 
   const int inputCloseError = CloseChecked(inputFd);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# System calls made to fail with EIO by strace: a read of the input (the
-# first, or the third, in the middle of a 3 MB input read in 256 KiB
-# blocks), and the close of the output. Exit status 1, the message, no
-# summary; a failed read leaves a strict prefix of the output, a failed
-# close the whole of it.
+# System calls made to fail, or to be interrupted, by strace: reads of the
+# input (the first, or the third, in the middle of a 3 MB input read in
+# 256 KiB blocks), the output's fstat and ftruncate, the closes of both
+# files, and every other read and write interrupted by a signal (EINTR).
+# A failure gives exit status 1, its message and no summary; an interrupted
+# call is retried and the run completes as if nothing happened.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools strace
@@ -15,32 +16,46 @@ export ASAN_OPTIONS=detect_leaks=0
 make_lines "$scratch/big" 1000000
 in=$scratch/big
 out=$scratch/out
+data=$scratch/data
+printf '65\n66\nx\n' >"$data"
+cp "$data" "$scratch/data.before"
+# The call through which this C library does fstat (newfstatat on x86-64).
+fstat_call=$(strace -f -qq -o /dev/stdout -P "$data" -e trace=%fstat,statx \
+  "$program" "$data" /dev/null | sed -n '1s/^[0-9]* *\([a-z0-9_]*\)(.*/\1/p')
+[[ -n $fstat_call ]] || fail "found no fstat call"
+summary='\n1000000 characters transferred with 0 errors \n\n'
 
-# -P takes the canonical path, which the names given to the program are.
-inject() {
-  local path=$1 fault=$2
-  shift 2
-  run strace -f -o /dev/null -P "$path" -e trace="${fault%%:*}" -e inject="$fault" "$@"
-}
-
-for when in 1 3; do
-  begin_case "read $when of the input fails"
-  inject "$in" "read:error=EIO:when=$when" "$program" "$in" "$out"
-  expect_status 1
-  expect_stderr "Can't read the input file '$in': Input/output error"
-  expect_stdout ""
-  if ((when == 1)); then
-    [[ -f $out && ! -s $out ]] || fail "expected an empty output file"
-  else
-    expect_strict_prefix "$out" "$in.want"
-  fi
+# The fault | the paths whose calls it hits (-P takes canonical paths, which
+# the names given to the program are) | input | output | exit status | the
+# message | what the output then holds: nothing, a strict prefix of the
+# clean output, all of it, or the input file as it was.
+cases=(
+  "read:error=EIO:when=1|$in|$in|$out|1|Can't read the input file '$in': Input/output error|empty"
+  "read:error=EIO:when=3|$in|$in|$out|1|Can't read the input file '$in': Input/output error|prefix"
+  "close:error=EIO|$out|$in|$out|1|Can't write the output file '$out': Input/output error|whole"
+  "close:error=EIO|$in|$in|$out|1|Can't read the input file '$in': Input/output error|whole"
+  "$fstat_call:error=EIO:when=2|$data|$data|$data|1|Can't create the output file '$data'|input"
+  "ftruncate:error=EIO|$out|$in|$out|1|Can't create the output file '$out'|stale"
+  "read:error=EINTR:when=1+2|$in|$in|$out|0||whole"
+  "write:error=EINTR:when=1+2|$out $scratch/stdout|$in|$out|0||whole"
+)
+for entry in "${cases[@]}"; do
+  IFS='|' read -r fault paths input output want_status message holds <<<"$entry"
+  begin_case "$fault on ${paths//$scratch\//}"
+  printf 'stale bytes\n' >"$out"
+  read -ra traced <<<"$paths"
+  run strace -f -o /dev/null "${traced[@]/#/-P}" -e trace="${fault%%:*}" -e inject="$fault" \
+    "$program" "$input" "$output"
+  expect_status "$want_status"
+  expect_stderr "$message"
+  if ((want_status == 0)); then expect_stdout "$summary"; else expect_stdout ""; fi
+  case $holds in
+    empty) [[ -f $out && ! -s $out ]] || fail "expected an empty output file" ;;
+    prefix) expect_strict_prefix "$out" "$in.want" ;;
+    whole) expect_same_bytes "$out" "$in.want" ;;
+    input) expect_same_bytes "$data" "$scratch/data.before" ;;
+    stale) [[ $(cat "$out") == "stale bytes" ]] || fail "the output file was changed" ;;
+  esac
 done
-
-begin_case "closing the output fails"
-inject "$out" "close:error=EIO" "$program" "$in" "$out"
-expect_status 1
-expect_stderr "Can't write the output file '$out': Input/output error"
-expect_stdout ""
-expect_same_bytes "$out" "$in.want"
 
 finish

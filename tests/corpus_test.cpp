@@ -1,0 +1,30 @@
+// The fuzz corpus replayed: every input the fuzzer kept, through every path
+// in memory, against the line-by-line model, on the block size the input
+// asks for and on a few others.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "memory_conversion.h"
+#include "test_support.h"
+
+namespace decbytes {
+namespace {
+
+TEST(FuzzCorpus, EveryInputAgreesWithTheModel) {
+  int replayed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(DECBYTES_CORPUS)) {
+    const std::string input = testing::ReadFile(entry.path().string());
+    SCOPED_TRACE(entry.path().filename().string());
+    for (std::size_t blockSize : {model::BlockSizeFor(input), std::size_t{1}, std::size_t{5},
+                                  std::size_t{64}, std::size_t{8192}}) {
+      EXPECT_EQ(model::DifferenceFromModel(input, blockSize), "");
+    }
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 10) << "the corpus is missing";
+}
+
+}  // namespace
+}  // namespace decbytes

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Opening and creating: a new output gets mode 0666 less the umask; a device
+# named as both files is not refused; two files that share an inode number
+# on two file systems are two files, not the input named twice.
+# shellcheck source=tests/faults/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+need_tools stat
+
+printf '65\n66\n' >"$scratch/in"
+printf 'AB' >"$scratch/in.want"
+summary='\n2 characters transferred with 0 errors \n\n'
+
+# umask | the mode of the new output
+for entry in "000|666" "022|644" "077|600" "027|640"; do
+  IFS='|' read -r mask mode <<<"$entry"
+  begin_case "umask $mask"
+  rm -f "$scratch/new"
+  run bash -c 'umask "$1" && exec "$2" "$3" "$4"' _ "$mask" "$program" "$scratch/in" "$scratch/new"
+  expect_status 0
+  expect_stdout "$summary"
+  [[ $(stat -c %a "$scratch/new") == "$mode" ]] ||
+    fail "mode $(stat -c %a "$scratch/new"), expected $mode"
+done
+
+begin_case "/dev/null as input and output"
+run "$program" /dev/null /dev/null
+expect_status 0
+expect_stderr ""
+expect_stdout '\n0 characters transferred with 0 errors \n\n'
+
+# Two fresh tmpfs mounts number their first files alike.
+begin_case "the same inode number on two file systems"
+if ! command -v unshare >/dev/null || ! unshare -m true 2>/dev/null; then
+  echo "-- skipped: cannot make a private mount namespace (needs unshare and root)"
+else
+  mkdir "$scratch/a" "$scratch/b"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  run unshare -m bash -c 'mount -t tmpfs -o size=64k tmpfs "$1" && mount -t tmpfs -o size=64k tmpfs "$2" || exit 99
+    cp "$3" "$1/f" && : >"$2/f"
+    [[ $(stat -c %i "$1/f") == $(stat -c %i "$2/f") ]] || exit 98
+    status=0; "$4" "$1/f" "$2/f" || status=$?
+    cp "$2/f" "$5"; exit "$status"' _ \
+    "$scratch/a" "$scratch/b" "$scratch/in" "$program" "$scratch/got"
+  if ((status == 98 || status == 99)); then
+    echo "-- skipped: no two tmpfs files with one inode number here (status $status)"
+  else
+    expect_status 0
+    expect_stderr ""
+    expect_same_bytes "$scratch/got" "$scratch/in.want"
+  fi
+fi
+
+finish

@@ -1,0 +1,219 @@
+// The conversion under interrupted, short and failing reads and writes,
+// through the transfer's read and write functions, and with counters past
+// 2^32: every byte still arrives once and in order, a failed output stops
+// the reading and the judging of lines, and counts never wrap.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "conversion.h"
+#include "decbytes.h"
+#include "line_model.h"
+#include "memory_conversion.h"
+#include "transfer_helpers.h"
+
+namespace decbytes {
+namespace {
+
+using testing::TransferBytes;
+
+// Every other call is interrupted before it does anything.
+ssize_t ReadInterrupted(int fd, void* buffer, std::size_t size) {
+  static unsigned calls = 0;
+  if (++calls % 2 == 1) {
+    errno = EINTR;
+    return -1;
+  }
+  return DefaultRead(fd, buffer, size);
+}
+
+ssize_t WriteInterrupted(int fd, const void* buffer, std::size_t size) {
+  static unsigned calls = 0;
+  if (++calls % 2 == 1) {
+    errno = EINTR;
+    return -1;
+  }
+  return DefaultWrite(fd, buffer, size);
+}
+
+// Each call takes a varying count of at most 4099 bytes, however many are
+// asked for.
+ssize_t ReadShort(int fd, void* buffer, std::size_t size) {
+  static unsigned calls = 0;
+  return DefaultRead(fd, buffer, std::min<std::size_t>(size, 1 + ++calls * 37 % 4099));
+}
+
+ssize_t WriteShort(int fd, const void* buffer, std::size_t size) {
+  static unsigned calls = 0;
+  return DefaultWrite(fd, buffer, std::min<std::size_t>(size, 1 + ++calls * 37 % 4099));
+}
+
+ssize_t WriteShortOrInterrupted(int fd, const void* buffer, std::size_t size) {
+  static unsigned calls = 0;
+  return ++calls % 3 == 0 ? WriteInterrupted(fd, buffer, size) : WriteShort(fd, buffer, size);
+}
+
+// Every value in turn and an illegal line now and then: more than one
+// output buffer, and a report of many warnings.
+std::string ManyLines(std::size_t count) {
+  std::string input;
+  for (std::size_t i = 0; i < count; ++i) {
+    input += i % 997 == 0 ? std::string("x") : std::to_string(i % 256);
+    input += '\n';
+  }
+  return input;
+}
+
+struct IoCase {
+  const char* name;
+  ReadFunction read;
+  WriteFunction write;
+};
+
+std::string IoCaseName(const ::testing::TestParamInfo<IoCase>& info) { return info.param.name; }
+
+class InterruptedIo : public ::testing::TestWithParam<IoCase> {};
+
+TEST_P(InterruptedIo, EveryByteArrivesOnceInOrder) {
+  static const std::string input = ManyLines(400000);
+  static const model::Expected expected = [] {
+    model::Expected e;
+    model::Model(input, "in.txt", 0, e);
+    return e;
+  }();
+  TransferIo io;
+  io.read = GetParam().read;
+  io.write = GetParam().write;
+  const auto run = TransferBytes(input, io);
+  EXPECT_EQ(run.result.status, TransferStatus::Completed);
+  EXPECT_EQ(run.result.reportError, 0);
+  EXPECT_TRUE(run.output == expected.output) << "the output differs";
+  EXPECT_TRUE(run.report == expected.report) << "the report differs";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Seams, InterruptedIo,
+    ::testing::Values(IoCase{"ReadsInterrupted", ReadInterrupted, DefaultWrite},
+                      IoCase{"ShortReads", ReadShort, DefaultWrite},
+                      IoCase{"WritesInterrupted", DefaultRead, WriteInterrupted},
+                      IoCase{"ShortWrites", DefaultRead, WriteShort},
+                      IoCase{"WritesShortAndInterrupted", ReadShort, WriteShortOrInterrupted}),
+    IoCaseName);
+
+// The output refuses every byte; the report still goes to its descriptor.
+int gReportFd = -1;
+ssize_t OutputFull(int fd, const void* buffer, std::size_t size) {
+  if (fd == gReportFd) return DefaultWrite(fd, buffer, size);
+  errno = ENOSPC;
+  return -1;
+}
+
+unsigned gReads = 0;
+ssize_t CountedRead(int fd, void* buffer, std::size_t size) {
+  ++gReads;
+  return DefaultRead(fd, buffer, size);
+}
+
+// Once the output has failed, the rest of the input is not read.
+TEST(OutputFailure, StopsReading) {
+  testing::ScratchDir dir;
+  std::string input;
+  for (int i = 0; i < 1 << 20; ++i) input += "65\n";  // 3 MiB in, 1 MiB out
+  testing::WriteFile(dir / "in", input);
+  gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  gReads = 0;
+  TransferIo io;
+  io.reportFd = gReportFd;
+  io.read = CountedRead;
+  io.write = OutputFull;
+  io.blockSize = 4096;
+  SetByteBound();
+  const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
+  ::close(gReportFd);
+  EXPECT_EQ(result.status, TransferStatus::WriteFailed);
+  EXPECT_EQ(result.fileError, ENOSPC);
+  EXPECT_LT(gReads, input.size() / io.blockSize / 2) << "read on after the output failed";
+  EXPECT_EQ(testing::ReadFile(dir / "report"), "");
+}
+
+// Notes how many lines were found illegal when the output first failed.
+const Conversion* gWatched = nullptr;
+std::uint64_t gIllegalAtFailure = 0;
+bool gFailed = false;
+ssize_t FailAndNote(int /*fd*/, const void* /*buffer*/, std::size_t /*size*/) {
+  if (!gFailed) gIllegalAtFailure = gWatched->illegalLines;
+  gFailed = true;
+  errno = EIO;
+  return -1;
+}
+
+std::string gReport;
+ssize_t KeepReport(int /*fd*/, const void* buffer, std::size_t size) {
+  gReport.append(static_cast<const char*>(buffer), size);
+  return static_cast<ssize_t>(size);
+}
+
+// No line is judged, and no warning written, after the output has failed:
+// illegal lines follow each other and every legal line, so that the output
+// fails wherever a path stops.
+TEST(OutputFailure, NoWarningAfterIt) {
+  std::string block(InputReader::kLookBehind, '\n');
+  for (int i = 0; i < 150000; ++i) block += "x\nx\n1\n";
+  std::vector<FastPathVariant> paths = AvailableFastPaths();
+  paths.push_back({"general", nullptr});
+  SetByteBound();
+  for (const FastPathVariant& path : paths) {
+    SCOPED_TRACE(path.name);
+    OutputWriter output(-1, 128 * 1024, FailAndNote);
+    Report report(-1, "in", KeepReport);
+    Conversion conversion{output, report, 0, 0, {}};
+    gWatched = &conversion;
+    gFailed = false;
+    gReport.clear();
+    const char* begin = block.data() + InputReader::kLookBehind;
+    ConvertBlock(conversion, begin, block.data() + block.size(), path.function);
+    report.Flush();
+    ASSERT_TRUE(output.failed());
+    EXPECT_EQ(conversion.illegalLines, gIllegalAtFailure);
+    std::uint64_t warnings = 0;
+    for (auto at = gReport.find("Warning"); at != std::string::npos;
+         at = gReport.find("Warning", at + 1)) {
+      ++warnings;
+    }
+    EXPECT_EQ(warnings, gIllegalAtFailure);
+  }
+}
+
+// Counters that start just below 2^32, or far above it, go on counting
+// through every path: in the warnings' line numbers and in the summary.
+TEST(LargeCounts, PastTwoToThe32) {
+  std::string input;
+  for (int i = 0; i < 300; ++i) input += std::to_string(i % 256) + (i % 100 == 50 ? "x\n" : "\n");
+  input += "9";  // a last line without its newline
+  std::vector<FastPathVariant> paths = AvailableFastPaths();
+  paths.push_back({"general", nullptr});
+  SetByteBound();
+  for (const std::uint64_t start :
+       {(std::uint64_t{1} << 32) - 100, (std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 62}) {
+    model::Expected expected;
+    model::Model(input, model::kInputName, start, expected);
+    for (const FastPathVariant& path : paths) {
+      SCOPED_TRACE(path.name);
+      model::MemoryOptions options;
+      options.fastPath = path.function;
+      options.startCount = start;
+      model::MemoryRun run;
+      model::ConvertInMemory(input, options, run);
+      EXPECT_EQ(run.report, expected.report);
+      EXPECT_EQ(run.bytesWritten, start + expected.output.size());
+      EXPECT_EQ(run.illegalLines, start + expected.illegalLines);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace decbytes
