@@ -12,7 +12,10 @@ namespace decbytes {
 
 namespace {
 
-constexpr std::size_t kOutputBufferSize = 256 * 1024;
+// The output goes out in writes of 256 KiB (whole pages); the buffer holds
+// a page more, so that a reservation of up to a page still fits once 256
+// KiB have gathered.
+constexpr std::size_t kOutputBufferSize = 256 * 1024 + 4096;
 
 // Closes a descriptor given up after a failure that is reported anyway, and
 // through which nothing was written: a failed close would change nothing.
