@@ -47,13 +47,14 @@ constexpr std::ptrdiff_t kWordBytes = 8;
 // illegal, without a branch that depends on which kind of illegal it is.
 // Returns the position after the line's newline, or `end` when the line goes
 // on past it (its start kept in the line state).
-[[gnu::always_inline]] inline const char* ConvertLineInPlace(Conversion& c, const char* cursor, const char* end) {
+[[gnu::always_inline]] inline const char* ConvertLineInPlace(Conversion& c, const char* cursor,
+                                                             const char* end) {
   const LineWord word = ReadLineWord(cursor);
   if (word.newlineAt == 0) return cursor + 1;  // an empty line
   const char* next = cursor + word.newlineAt + 1;
   if (word.newlineAt == kWordBytes) {  // longer than a value; find its end
-    const auto* newline = static_cast<const char*>(
-        std::memchr(cursor + kWordBytes, '\n', static_cast<std::size_t>(end - cursor - kWordBytes)));
+    const auto* newline = static_cast<const char*>(std::memchr(
+        cursor + kWordBytes, '\n', static_cast<std::size_t>(end - cursor - kWordBytes)));
     if (newline == nullptr) {
       std::memcpy(c.line.field, cursor, kFieldLength);
       c.line.length = kFieldLength + 1;
