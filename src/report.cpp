@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -8,7 +9,8 @@ namespace decbytes {
 namespace {
 
 constexpr std::size_t kReportBufferSize = 64 * 1024;
-constexpr std::size_t kMaxDigits = 20;  // of a 64-bit count
+constexpr std::size_t kMaxDigits = 20;      // of a 64-bit count
+constexpr std::size_t kMaxFieldLength = 3;  // of the field a warning shows
 constexpr std::string_view kWarningOpening = "\nWarning : ";
 constexpr std::string_view kLineOpening = " : (line ";
 constexpr std::string_view kFieldOpening = ") : '";
@@ -31,8 +33,8 @@ inline char* Copy(char* cursor, std::string_view bytes) {
   return cursor + bytes.size();
 }
 
-// Copies a field of at most three bytes to `cursor` without a call; returns
-// the cursor after it.
+// Copies a field to `cursor`, one of at most three bytes without a call;
+// returns the cursor after it.
 inline char* CopyField(char* cursor, std::string_view field) {
   switch (field.size()) {
     case 3:
@@ -51,9 +53,18 @@ inline char* CopyField(char* cursor, std::string_view field) {
   }
 }
 
+// The report's buffer: 64 KiB, or more when the input's name is so long that
+// a warning would not fit, so that every warning is one reservation.
+std::size_t ReportBufferSize(std::string_view inputName) {
+  const std::size_t longestWarning = kWarningOpening.size() + inputName.size() +
+                                     kLineOpening.size() + kMaxDigits + kFieldOpening.size() +
+                                     kMaxFieldLength + kWarningClosing.size();
+  return std::max(kReportBufferSize, longestWarning + kCopyPiece);
+}
+
 }  // namespace
 
-Report::Report(int fd, std::string_view inputName) : out_(fd, kReportBufferSize) {
+Report::Report(int fd, std::string_view inputName) : out_(fd, ReportBufferSize(inputName)) {
   const std::size_t longest = kWarningOpening.size() + inputName.size() + kLineOpening.size() +
                               kMaxDigits + kFieldOpening.size();
   head_ = std::make_unique<char[]>(longest + kCopyPiece);
@@ -66,12 +77,6 @@ Report::Report(int fd, std::string_view inputName) : out_(fd, kReportBufferSize)
 void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
   if (lineNumber != headLine_) SetHeadLine(lineNumber);
   const std::size_t length = headSize_ + field.size() + kWarningClosing.size();
-  if (length + kCopyPiece > kReportBufferSize) {  // an input name too long for the buffer
-    out_.Append(std::string_view(head_.get(), headSize_));
-    out_.Append(field);
-    out_.Append(kWarningClosing);
-    return;
-  }
   char* cursor = out_.Reserve(length + kCopyPiece);
   if (cursor == nullptr) return;
   cursor = CopyInPieces(cursor, head_.get(), headSize_);

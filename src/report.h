@@ -16,6 +16,7 @@ class Report {
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.
+  // The field is the first bytes of a line, at most three.
   void Warn(std::uint64_t lineNumber, std::string_view field);
 
   // Appends "\n<bytes> characters transferred with <errors> errors \n\n".

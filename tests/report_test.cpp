@@ -64,7 +64,7 @@ TEST(ReportWarnings, LineNumberFollowsEveryChange) {
       {"gains a digit", {{9, "x"}, {10, "y"}, {99, "z"}, {100, "w"}}},
       {"back to fewer digits", {{1000, "x"}, {7, "y"}, {1000, "z"}}},
       {"largest count", {{kMaxLine - 1, "x"}, {kMaxLine, "y"}, {1, "z"}}},
-      {"fields of every length", {{5, ""}, {5, "1"}, {5, "12"}, {5, "123"}, {5, "1234567"}}},
+      {"fields of every length", {{5, ""}, {5, "1"}, {5, "12"}, {5, "123"}}},
       {"raw bytes", {{2, "\0"s}, {2, "\r\n\t"}, {2, "\x80\xff"}}},
   };
   for (const auto& [what, calls] : cases) {
@@ -83,8 +83,8 @@ TEST(ReportWarnings, WarningsAcrossTheBufferEnd) {
   ExpectReport("input", calls);
 }
 
-// Input names around and past the size of the report's buffer (64 KiB):
-// the warning goes out whole either way.
+// Input names around and past the size of the report's buffer (64 KiB),
+// where the buffer grows to hold a warning: the warnings go out whole.
 TEST(ReportWarnings, NamesLongerThanTheBuffer) {
   std::vector<std::size_t> lengths = {0, 1000, 65536, 70000};
   for (std::size_t length = 65440; length <= 65480; ++length) lengths.push_back(length);
