@@ -8,7 +8,7 @@ namespace decbytes {
 
 namespace {
 
-constexpr std::size_t kReportBufferSize = 64 * 1024;
+constexpr std::size_t kReportBufferSize = 256 * 1024;
 constexpr std::size_t kMaxDigits = 20;      // of a 64-bit count
 constexpr std::size_t kMaxFieldLength = 3;  // of the field a warning shows
 constexpr std::string_view kWarningOpening = "\nWarning : ";
@@ -53,7 +53,7 @@ inline char* CopyField(char* cursor, std::string_view field) {
   }
 }
 
-// The report's buffer: 64 KiB, or more when the input's name is so long that
+// The report's buffer: 256 KiB, or more when the input's name is so long that
 // a warning would not fit, so that every warning is one reservation.
 std::size_t ReportBufferSize(std::string_view inputName) {
   const std::size_t longestWarning = kWarningOpening.size() + inputName.size() +

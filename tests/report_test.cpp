@@ -83,11 +83,11 @@ TEST(ReportWarnings, WarningsAcrossTheBufferEnd) {
   ExpectReport("input", calls);
 }
 
-// Input names around and past the size of the report's buffer (64 KiB),
+// Input names around and past the size of the report's buffer (256 KiB),
 // where the buffer grows to hold a warning: the warnings go out whole.
 TEST(ReportWarnings, NamesLongerThanTheBuffer) {
-  std::vector<std::size_t> lengths = {0, 1000, 65536, 70000};
-  for (std::size_t length = 65440; length <= 65480; ++length) lengths.push_back(length);
+  std::vector<std::size_t> lengths = {0, 1000, 262144, 300000};
+  for (std::size_t length = 262040; length <= 262060; ++length) lengths.push_back(length);
   for (const std::size_t length : lengths) {
     SCOPED_TRACE(length);
     ExpectReport(std::string(length, 'n'), {{1, "x"}, {1, "yy"}, {12345, "zzz"}});
