@@ -7,6 +7,8 @@ KIND is one of:
   clean  random values 0-255, one per line, every line ended by '\\n'
   mixed  like clean, but about 1% illegal lines (several shapes) and about
          1% empty lines; the very last line has no final newline (illegal)
+  crlf   random values 0-255, every line ended by '\r\n' (all illegal)
+  halfempty  like clean, but each line is empty with probability 1/2
 
 The file is cut at the last line boundary at or before SIZE_BYTES
 (for mixed, the short final line comes after that). On stdout it prints one summary line:
@@ -20,6 +22,7 @@ import sys
 CHUNK_LINES = 1 << 20  # lines per chunk; a chunk is about 3.6 MB
 
 LEGAL = [b"%d\n" % v for v in range(256)]
+CRLF = [b"%d\r\n" % v for v in range(256)]
 
 
 def illegal_line(rnd):
@@ -43,7 +46,7 @@ def illegal_line(rnd):
 
 
 def main(argv):
-    if len(argv) != 5 or argv[1] not in ("clean", "mixed"):
+    if len(argv) != 5 or argv[1] not in ("clean", "mixed", "crlf", "halfempty"):
         sys.stderr.write(__doc__)
         return 2
     kind, size, seed, path = argv[1], int(argv[2]), int(argv[3]), argv[4]
@@ -53,8 +56,16 @@ def main(argv):
 
     with open(path, "wb") as out:
         while written < size:
-            chunk = list(map(pick, rnd.randbytes(CHUNK_LINES)))
+            values = rnd.randbytes(CHUNK_LINES)
+            chunk = list(map(CRLF.__getitem__ if kind == "crlf" else pick, values))
             bad = spaces = ()
+            if kind == "crlf":
+                bad = range(len(chunk))
+            elif kind == "halfempty":
+                shapes = rnd.randbytes(CHUNK_LINES)
+                spaces = [i for i, b in enumerate(shapes) if b & 1]
+                for i in spaces:
+                    chunk[i] = b"\n"
             if kind == "mixed":
                 # 2% of the positions: half of them illegal, half empty.
                 spots = rnd.sample(range(len(chunk)), len(chunk) // 50)

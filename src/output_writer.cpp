@@ -7,6 +7,13 @@
 
 namespace decbytes {
 
+namespace {
+// The unit of the writes made while the buffer fills: the page size of the
+// systems the program is built for (4 KiB), so that writes stay page-aligned
+// in the file.
+constexpr std::size_t kWriteUnit = 4096;
+}  // namespace
+
 ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
 }
@@ -29,7 +36,7 @@ bool OutputWriter::Put(char byte) {
 bool OutputWriter::Append(std::string_view bytes) {
   if (failed()) return false;
   if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
-    if (!Flush()) return false;
+    if (!MakeRoom(bytes.size())) return false;
     // Too large for the buffer even when empty: write it straight through.
     if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
       return WriteAll(bytes.data(), bytes.size());
@@ -45,6 +52,22 @@ bool OutputWriter::Flush() {
   const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_.get());
   cursor_ = buffer_.get();
   return WriteAll(buffer_.get(), pending);
+}
+
+// Makes room for `count` bytes: writes the whole write units collected and
+// moves the rest, less than a unit, to the front of the buffer; writes
+// everything when that rest would leave too little room. Returns false, now
+// or from an earlier failure, when any write failed.
+bool OutputWriter::MakeRoom(std::size_t count) {
+  if (failed()) return false;
+  char* const start = buffer_.get();
+  const std::size_t pending = static_cast<std::size_t>(cursor_ - start);
+  std::size_t whole = pending - pending % kWriteUnit;
+  if (static_cast<std::size_t>(limit_ - start) - (pending - whole) < count) whole = pending;
+  if (!WriteAll(start, whole)) return false;
+  std::memmove(start, start + whole, pending - whole);
+  cursor_ = start + (pending - whole);
+  return true;
 }
 
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {

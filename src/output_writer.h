@@ -1,4 +1,6 @@
-// Collects bytes and writes them to a file descriptor in large blocks.
+// Collects bytes and writes them to a file descriptor in large blocks, whole
+// pages at a time: when the buffer fills, what lies past the last page
+// boundary stays behind for the next write.
 #pragma once
 
 #include <sys/types.h>
@@ -20,11 +22,11 @@ class OutputWriter {
   OutputWriter(int fd, std::size_t capacity, WriteFunction write = DefaultWrite);
 
   // Returns a cursor with at least `count` free bytes behind it (count must
-  // not exceed the capacity), flushing first when needed; nullptr once a
-  // write has failed. The caller writes there and hands the moved cursor
-  // back to Commit before any other call.
+  // not exceed the capacity), writing out whole pages first when needed;
+  // nullptr once a write has failed. The caller writes there and hands the
+  // moved cursor back to Commit before any other call.
   char* Reserve(std::size_t count) {
-    if (static_cast<std::size_t>(limit_ - cursor_) < count && !Flush()) return nullptr;
+    if (static_cast<std::size_t>(limit_ - cursor_) < count && !MakeRoom(count)) return nullptr;
     return failed() ? nullptr : cursor_;
   }
   void Commit(char* cursor) { cursor_ = cursor; }
@@ -33,7 +35,7 @@ class OutputWriter {
   bool Put(char byte);
   bool Append(std::string_view bytes);
 
-  // Writes everything collected so far. Returns false, now or from an
+  // Writes everything collected so far, whole pages or not. Returns false, now or from an
   // earlier failure, when any write failed.
   bool Flush();
 
@@ -41,6 +43,7 @@ class OutputWriter {
   int error() const { return error_; }
 
  private:
+  bool MakeRoom(std::size_t count);
   bool WriteAll(const char* bytes, std::size_t count);
 
   int fd_;

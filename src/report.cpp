@@ -1,24 +1,88 @@
 #include "report.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace decbytes {
 
 namespace {
-constexpr std::size_t kReportBufferSize = 64 * 1024;
+
+constexpr std::size_t kReportBufferSize = 256 * 1024;
+constexpr std::size_t kMaxDigits = 20;      // of a 64-bit count
+constexpr std::size_t kMaxFieldLength = 3;  // of the field a warning shows
+constexpr std::string_view kWarningOpening = "\nWarning : ";
+constexpr std::string_view kLineOpening = " : (line ";
+constexpr std::string_view kFieldOpening = ") : '";
+constexpr std::string_view kWarningClosing = "' is an illegal input string \n";
+constexpr std::size_t kCopyPiece = 16;  // bytes the head is copied by
+
+// Copies `size` bytes from `from` to `cursor` in pieces of kCopyPiece bytes,
+// the last one reading and writing up to kCopyPiece - 1 bytes past them.
+// Returns the cursor after the `size` bytes.
+inline char* CopyInPieces(char* cursor, const char* from, std::size_t size) {
+  for (std::size_t at = 0; at < size; at += kCopyPiece) {
+    std::memcpy(cursor + at, from + at, kCopyPiece);
+  }
+  return cursor + size;
 }
 
+// Copies `bytes` to `cursor`; returns the cursor after them.
+inline char* Copy(char* cursor, std::string_view bytes) {
+  std::memcpy(cursor, bytes.data(), bytes.size());
+  return cursor + bytes.size();
+}
+
+// Copies a field to `cursor`, one of at most three bytes without a call;
+// returns the cursor after it.
+inline char* CopyField(char* cursor, std::string_view field) {
+  switch (field.size()) {
+    case 3:
+      cursor[2] = field[2];
+      [[fallthrough]];
+    case 2:
+      cursor[1] = field[1];
+      [[fallthrough]];
+    case 1:
+      cursor[0] = field[0];
+      [[fallthrough]];
+    case 0:
+      return cursor + field.size();
+    default:
+      return Copy(cursor, field);
+  }
+}
+
+// The report's buffer: 256 KiB, or more when the input's name is so long that
+// a warning would not fit, so that every warning is one reservation.
+std::size_t ReportBufferSize(std::string_view inputName) {
+  const std::size_t longestWarning = kWarningOpening.size() + inputName.size() +
+                                     kLineOpening.size() + kMaxDigits + kFieldOpening.size() +
+                                     kMaxFieldLength + kWarningClosing.size();
+  return std::max(kReportBufferSize, longestWarning + kCopyPiece);
+}
+
+}  // namespace
+
 Report::Report(int fd, std::string_view inputName, WriteFunction write)
-    : out_(fd, kReportBufferSize, write), inputName_(inputName) {}
+    : out_(fd, ReportBufferSize(inputName), write) {
+  const std::size_t longest = kWarningOpening.size() + inputName.size() + kLineOpening.size() +
+                              kMaxDigits + kFieldOpening.size();
+  head_ = std::make_unique<char[]>(longest + kCopyPiece);
+  char* cursor = Copy(head_.get(), kWarningOpening);
+  cursor = Copy(cursor, inputName);
+  cursor = Copy(cursor, kLineOpening);
+  headNumberAt_ = static_cast<std::size_t>(cursor - head_.get());
+}
 
 void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
-  out_.Append("\nWarning : ");
-  out_.Append(inputName_);
-  out_.Append(" : (line ");
-  AppendNumber(lineNumber);
-  out_.Append(") : '");
-  out_.Append(field);
-  out_.Append("' is an illegal input string \n");
+  if (lineNumber != headLine_) SetHeadLine(lineNumber);
+  const std::size_t length = headSize_ + field.size() + kWarningClosing.size();
+  char* cursor = out_.Reserve(length + kCopyPiece);
+  if (cursor == nullptr) return;
+  cursor = CopyInPieces(cursor, head_.get(), headSize_);
+  cursor = CopyField(cursor, field);
+  out_.Commit(Copy(cursor, kWarningClosing));
 }
 
 void Report::Summarize(std::uint64_t bytesWritten, std::uint64_t illegalLines) {
@@ -34,8 +98,16 @@ int Report::Flush() {
   return out_.error();
 }
 
+// Puts `lineNumber` and what follows it into the head of the warnings.
+void Report::SetHeadLine(std::uint64_t lineNumber) {
+  char* const number = head_.get() + headNumberAt_;
+  const auto converted = std::to_chars(number, number + kMaxDigits, lineNumber);
+  headSize_ = static_cast<std::size_t>(Copy(converted.ptr, kFieldOpening) - head_.get());
+  headLine_ = lineNumber;
+}
+
 void Report::AppendNumber(std::uint64_t number) {
-  char digits[20];
+  char digits[kMaxDigits];
   const auto converted = std::to_chars(digits, digits + sizeof digits, number);
   out_.Append(std::string_view(digits, static_cast<std::size_t>(converted.ptr - digits)));
 }

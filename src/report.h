@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "output_writer.h"
@@ -15,6 +16,7 @@ class Report {
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.
+  // The field is the first bytes of a line, at most three.
   void Warn(std::uint64_t lineNumber, std::string_view field);
 
   // Appends "\n<bytes> characters transferred with <errors> errors \n\n".
@@ -25,10 +27,18 @@ class Report {
   int Flush();
 
  private:
+  void SetHeadLine(std::uint64_t lineNumber);
   void AppendNumber(std::uint64_t number);
 
   OutputWriter out_;
-  std::string_view inputName_;
+  // A warning's text up to its field, "\nWarning : <input> : (line <n>) : '",
+  // for the line number n of the last warning. Built once per run and
+  // renumbered only when the line number changes, which takes a written
+  // byte between two warnings. Its storage reaches a copy piece past it.
+  std::unique_ptr<char[]> head_;
+  std::size_t headSize_ = 0;
+  std::size_t headNumberAt_ = 0;  // where the line number starts in head_
+  std::uint64_t headLine_ = 0;    // the n in head_; 0 before the first warning
 };
 
 }  // namespace decbytes

@@ -12,7 +12,10 @@ namespace decbytes {
 
 namespace {
 
-constexpr std::size_t kOutputBufferSize = 256 * 1024;
+// The output goes out in writes of 256 KiB (whole pages); the buffer holds
+// a page more, so that a reservation of up to a page still fits once 256
+// KiB have gathered.
+constexpr std::size_t kOutputBufferSize = 256 * 1024 + 4096;
 
 // Inputs and outputs past 2 GiB need 64-bit file offsets, which 32-bit
 // builds get from _FILE_OFFSET_BITS=64 (set for every target in CMake).

@@ -111,5 +111,63 @@ TEST(FastPathAgreement, CountsAddUpToLines) {
   EXPECT_EQ(run.result.bytesWritten + run.result.illegalLines + empty, lines);
 }
 
+// The fast path of this processor, counting its entries and what it takes.
+struct FastPathUse {
+  std::uint64_t entries = 0;
+  std::uint64_t bytes = 0;
+};
+FastPathUse fastPathUse;
+
+const char* CountingFastPath(Conversion& c, const char* lineStart, const char* end) {
+  static const FastPathFunction best = AvailableFastPaths().back().function;
+  const char* const stop = best(c, lineStart, end);
+  ++fastPathUse.entries;
+  fastPathUse.bytes += static_cast<std::uint64_t>(stop - lineStart);
+  return stop;
+}
+
+std::string Repeat(const std::string& lines, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += lines;
+  return text;
+}
+
+// After an illegal line the fast path is entered again only when it can pay:
+// not once per illegal line, nor once per pair of alternating lines; but a
+// long run of legal lines after any of these still goes through it. Either
+// way the bytes and the report are the general path's.
+TEST(FastPathReentry, EnteredOnlyWhenItPays) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::uint64_t maxEntries;
+    std::uint64_t minFastBytes;  // of the input, taken by the fast path
+  };
+  const std::string clean = Repeat("1\n22\n255\n0\n", 5000);  // 55,000 bytes
+  const std::vector<Case> cases = {
+      {"CR LF lines", Repeat("65\r\n", 20000), 4, 0},
+      {"long illegal lines", Repeat("1234567890\n", 5000), 4, 0},
+      {"alternating lines", Repeat("7\nx\n", 10000), 400, 0},
+      {"pairs of legal lines", Repeat("7\n8\n9\r\n", 10000), 400, 0},
+      {"clean after CR LF lines", Repeat("65\r\n", 5000) + clean, 20, 54000},
+      {"clean after alternating lines", Repeat("7\nx\n", 5000) + clean, 300, 54000},
+      {"illegal lines now and then", Repeat(Repeat("42\n", 50) + "x\n", 200), 400, 28000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TransferIo io;
+    io.fastPath = CountingFastPath;
+    fastPathUse = {};
+    const TransferRun run = TransferBytes(c.input, io);
+    EXPECT_LE(fastPathUse.entries, c.maxEntries);
+    EXPECT_GE(fastPathUse.bytes, c.minFastBytes);
+    TransferIo reference;
+    reference.fastPath = nullptr;
+    const TransferRun expected = TransferBytes(c.input, reference);
+    EXPECT_EQ(run.output, expected.output);
+    EXPECT_TRUE(run.report == expected.report);
+  }
+}
+
 }  // namespace
 }  // namespace decbytes

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build tree into a fresh prefix and checks what lands there:
-# exactly the program, its compressed manual page and the copyright file;
-# the program runs; the page is the source page, compressed by gzip -9n.
+# exactly the program, its compressed manual page, the copyright file and the
+# compressed changelog; the program runs; the page is the source page and
+# the changelog names the project's version, both compressed by gzip -9n.
 #
 # Usage: install_tree.sh CMAKE BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -17,7 +18,7 @@ fail() {
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 
-expected=$'bin/decbytes\nshare/doc/decbytes/copyright\nshare/man/man1/decbytes.1.gz'
+expected=$'bin/decbytes\nshare/doc/decbytes/changelog.gz\nshare/doc/decbytes/copyright\nshare/man/man1/decbytes.1.gz'
 installed=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 [[ $installed == "$expected" ]] || fail "installed files:" "$installed" "expected:" "$expected"
 
@@ -42,6 +43,18 @@ if gzip -t "$page"; then
   [[ $header == " 1f 8b 08 00 00 00 00 00 02 03 " ]] || fail "gzip header$header is not gzip -9n's"
 else
   fail "$page is not a sound gzip file"
+fi
+
+changelog=$prefix/share/doc/decbytes/changelog.gz
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if gzip -t "$changelog"; then
+  top=$(gzip -dc "$changelog" | head -n1)
+  [[ $top == "decbytes ($version) "* ]] || fail "the changelog's latest entry: $top (version $version)"
+  [[ $(gzip -dc "$changelog" | grep -c '^ -- .*>  ') -ge 1 ]] || fail "the changelog has no signed entry"
+  header=$(od -An -tx1 -N10 "$changelog" | tr -s ' \n' ' ')
+  [[ $header == " 1f 8b 08 00 00 00 00 00 02 03 " ]] || fail "changelog gzip header$header is not gzip -9n's"
+else
+  fail "$changelog is not a sound gzip file"
 fi
 
 grep -q '^License: Expat$' "$prefix/share/doc/decbytes/copyright" ||
