@@ -1,6 +1,7 @@
-// Gathers the values of the legal lanes eight lanes at a time, with one byte
-// shuffle (SSSE3) each instead of a step per line. Include it inside a target
-// region with SSSE3.
+// Gathers the values of the legal lanes of 16 with one byte shuffle (SSSE3)
+// instead of a step per line: each pair of lanes is folded into one, since a
+// line takes two bytes at least, and the 8 pairs are gathered by a shuffle
+// control from a table. Include it inside a target region with SSSE3.
 #pragma once
 
 #include <tmmintrin.h>
@@ -29,19 +30,26 @@ template <class Layer>
 struct GatherGroups {
   static constexpr std::size_t kOverrun = 8;
 
-  // Writes the bytes of `values` (Layer::kLanes of them) whose lanes are set
-  // in `legal`, in order, at `out`; returns the cursor after them. Writes up
-  // to kOverrun bytes past it.
-  static char* Run(const std::uint8_t* values, std::uint64_t legal, char* out) {
-    for (std::size_t group = 0; group < Layer::kLanes / 8; ++group) {
-      const unsigned bits = static_cast<unsigned>(legal >> (8 * group)) & 0xFFu;
-      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * group));
-      const __m128i control =
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kGatherControls[bits]));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, control));
-      out += std::popcount(bits);
-    }
-    return out;
+  // Writes the first 8 bytes of `bytes` whose bits are set in `bits` (the
+  // low 8), in order, at `out`; returns the cursor after them. Writes up to
+  // kOverrun bytes past it.
+  static char* Group(__m128i bytes, unsigned bits, char* out) {
+    const __m128i control =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kGatherControls[bits & 0xFFu]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, control));
+    return out + std::popcount(bits & 0xFFu);
+  }
+
+  // Folds each pair of lanes of 16 into its first: the pair's legal byte, or
+  // 0 (at most one line ends in a pair). Returns the 8 folded bytes first,
+  // and sets `pairs` to the pairs holding a legal line, one bit each.
+  static __m128i FoldPairs(__m128i values, __m128i legalLanes, unsigned& pairs) {
+    const __m128i kept = _mm_and_si128(values, legalLanes);
+    const __m128i folded =
+        _mm_and_si128(_mm_or_si128(kept, _mm_srli_epi16(kept, 8)), _mm_set1_epi16(0xFF));
+    const __m128i noLine = _mm_cmpeq_epi16(legalLanes, _mm_setzero_si128());
+    pairs = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(noLine, noLine))) & 0xFFu;
+    return _mm_packus_epi16(folded, folded);
   }
 };
 

@@ -50,10 +50,22 @@ struct Avx2 {
   static std::uint64_t ToMask(Bits bits) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(bits));
   }
-  static char* Gather(Vec values, std::uint64_t legal, char* out) {
-    alignas(32) std::uint8_t bytes[kLanes];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), values);
-    return GatherGroups<Avx2>::Run(bytes, legal, out);
+  // As GatherGroups::FoldPairs, in both halves at once: the low half's
+  // folded bytes and pairs come first in each, the high half's from byte and
+  // bit 16.
+  static char* Gather(Vec values, Bits legalLanes, std::uint64_t /*legal*/, char* out) {
+    const __m256i kept = _mm256_and_si256(values, legalLanes);
+    const __m256i folded = _mm256_and_si256(_mm256_or_si256(kept, _mm256_srli_epi16(kept, 8)),
+                                            _mm256_set1_epi16(0xFF));
+    const __m256i packed = _mm256_packus_epi16(folded, folded);
+    const __m256i noLine = _mm256_cmpeq_epi16(legalLanes, _mm256_setzero_si256());
+    const unsigned pairs =
+        ~static_cast<unsigned>(_mm256_movemask_epi8(_mm256_packs_epi16(noLine, noLine)));
+    out = GatherGroups<Avx2>::Group(_mm256_castsi256_si128(packed), pairs, out);
+    return GatherGroups<Avx2>::Group(_mm256_extracti128_si256(packed, 1), pairs >> 16, out);
+  }
+  static void Store(std::uint8_t* bytes, Vec v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes), v);
   }
 };
 

@@ -55,10 +55,11 @@ struct Avx512 {
   static Bits AndNot(Bits a, Bits b) { return a & ~b; }
   static Vec ZeroWhere(Bits bits, Vec v) { return _mm512_maskz_mov_epi8(~bits, v); }
   static std::uint64_t ToMask(Bits bits) { return bits; }
-  static char* Gather(Vec values, std::uint64_t legal, char* out) {
+  static char* Gather(Vec values, Bits /*legalLanes*/, std::uint64_t legal, char* out) {
     _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(legal, values));
     return out + std::popcount(legal);
   }
+  static void Store(std::uint8_t* bytes, Vec v) { _mm512_storeu_si512(bytes, v); }
 };
 
 }  // namespace

@@ -32,10 +32,10 @@ struct Ssse3 : SseBytes<Ssse3> {
                             index);
   }
 
-  static char* Gather(Vec values, std::uint64_t legal, char* out) {
-    alignas(16) std::uint8_t bytes[kLanes];
-    Store(bytes, values);
-    return GatherGroups<Ssse3>::Run(bytes, legal, out);
+  static char* Gather(Vec values, Bits legalLanes, std::uint64_t /*legal*/, char* out) {
+    unsigned pairs = 0;
+    const __m128i folded = GatherGroups<Ssse3>::FoldPairs(values, legalLanes, pairs);
+    return GatherGroups<Ssse3>::Group(folded, pairs, out);
   }
 };
 

@@ -39,9 +39,11 @@
 //   ToMask(bits)            the Bits as a 64-bit mask, lane i at bit
 //                           i * kBitsPerLane (all its bits set alike)
 //   Store(bytes, v)         writes the kLanes bytes of v to `bytes`
-// and may supply Gather(values, legal, out) with kGatherOverrun: writes the
-// values of the lanes set in `legal` in order at `out`, returns the cursor
-// after them, and may write up to kGatherOverrun bytes past it.
+// and may supply Gather(values, legalLanes, legal, out) with kGatherOverrun:
+// writes the values of the legal lanes (set in legalLanes, and in the mask
+// `legal`) in order at `out`, returns the cursor after them, and may write up
+// to kGatherOverrun bytes past it. Lines of two bytes at least never end in
+// neighbouring lanes, which a layer may rely on.
 //
 // Every function here is a member of a class template on the layer, so that
 // each instruction set's translation unit compiles its own copy under its
@@ -119,6 +121,7 @@ class LineKernel {
     std::uint64_t lineEnds;  // a newline stands here
     std::uint64_t legal;     // a legal line ends here; its byte is in values
     std::uint64_t illegal;   // an illegal line ends here
+    Bits legalLanes;         // as `legal`
     Vec values;
   };
 
@@ -148,8 +151,10 @@ class LineKernel {
     const Vec value =
         Isa::Add(lowTwo, Isa::ZeroWhere(newline2, Isa::template Lookup<kTimesHundred>(hundreds)));
 
-    return {Isa::ToMask(endsHere) & kLaneBits, Isa::ToMask(Isa::And(endsHere, legal)) & kLaneBits,
-            Isa::ToMask(Isa::AndNot(endsHere, Isa::Or(legal, newline1))) & kLaneBits, value};
+    const Bits legalLanes = Isa::And(endsHere, legal);
+    return {Isa::ToMask(endsHere) & kLaneBits, Isa::ToMask(legalLanes) & kLaneBits,
+            Isa::ToMask(Isa::AndNot(endsHere, Isa::Or(legal, newline1))) & kLaneBits, legalLanes,
+            value};
   }
 
   // Copies out the bytes of the legal lines a verdict on the positions from
@@ -159,13 +164,13 @@ class LineKernel {
   [[gnu::always_inline]] static bool Take(const Verdict& v, const char* at, const char*& lineStart,
                                           char*& out) {
     std::uint64_t lineEnds = v.lineEnds;
-    std::uint64_t legal = v.legal;
-    if (v.illegal != 0) {
+    if (v.illegal == 0) {
+      out = Gather(v, out);
+    } else {
       const std::uint64_t beforeIllegal = (v.illegal & (0 - v.illegal)) - 1;
       lineEnds &= beforeIllegal;
-      legal &= beforeIllegal;
+      out = GatherEach(v.values, v.legal & beforeIllegal, out);
     }
-    out = Gather(v.values, legal, out);
     if (lineEnds != 0) {
       lineStart = at + static_cast<unsigned>(63 - std::countl_zero(lineEnds)) / kBits + 1;
     } else if (at + Isa::kLanes - lineStart > 3) {
@@ -174,21 +179,27 @@ class LineKernel {
     return v.illegal == 0;
   }
 
-  // Writes the values of the lanes set in `legal`, in lane order, at `out`;
-  // returns the cursor after them. Uses the layer's own gathering where it
-  // has one (which may write past the cursor), else one byte per lane.
-  [[gnu::always_inline]] static char* Gather(const Vec& values, std::uint64_t legal, char* out) {
-    if constexpr (requires { Isa::Gather(values, legal, out); }) {
+  // Writes the values of all the legal lanes of `v`, in lane order, at
+  // `out`; returns the cursor after them. Uses the layer's own gathering
+  // where it has one (which may write past the cursor).
+  [[gnu::always_inline]] static char* Gather(const Verdict& v, char* out) {
+    if constexpr (requires { Isa::Gather(v.values, v.legalLanes, v.legal, out); }) {
       static_assert(Isa::kGatherOverrun <= kReserveBytes / 2);
-      return Isa::Gather(values, legal, out);
+      return Isa::Gather(v.values, v.legalLanes, v.legal, out);
     } else {
-      alignas(64) std::uint8_t bytes[Isa::kLanes];
-      Isa::Store(bytes, values);
-      for (; legal != 0; legal &= legal - 1) {
-        *out++ = static_cast<char>(bytes[static_cast<unsigned>(std::countr_zero(legal)) / kBits]);
-      }
-      return out;
+      return GatherEach(v.values, v.legal, out);
     }
+  }
+
+  // Writes the values of the lanes set in `legal`, in lane order, at `out`,
+  // one at a time; returns the cursor after them.
+  static char* GatherEach(const Vec& values, std::uint64_t legal, char* out) {
+    alignas(64) std::uint8_t bytes[Isa::kLanes];
+    Isa::Store(bytes, values);
+    for (; legal != 0; legal &= legal - 1) {
+      *out++ = static_cast<char>(bytes[static_cast<unsigned>(std::countr_zero(legal)) / kBits]);
+    }
+    return out;
   }
 };
 
