@@ -1,6 +1,5 @@
 // The line kernel on SSE2: 16 lanes, for x86 processors without SSSE3. SSE2
-// has no byte shuffle, so a table lookup compares the index with each entry
-// that is not 0.
+// has no byte shuffle, so table lookups are computed or compared out.
 #include "fast_kernels.h"
 
 #if defined(DECBYTES_X86_KERNELS)
@@ -25,11 +24,40 @@ namespace decbytes {
 
 namespace {
 
+// The number of leading entries of `table` that run k * table[1] with all
+// entries after them 0; 0 when the table is not so.
+constexpr std::size_t LinearLength(const ByteTable& table) {
+  std::size_t length = 0;
+  while (length < table.size() && table[length] == (length * table[1]) % 256) ++length;
+  for (std::size_t k = length; k < table.size(); ++k) {
+    if (table[k] != 0) return 0;
+  }
+  return length;
+}
+
 struct Sse2 : SseBytes<Sse2> {
-  // kTable[index] where index < 16, else 0.
+  // kTable[index] where index < 16, else 0. A table of multiples (such as
+  // ten times the digit) is computed; any other compares the index with
+  // each entry that is not 0.
   template <ByteTable kTable>
   static Vec Lookup(Vec index) {
-    return LookupEach<kTable>(index, std::make_index_sequence<16>{});
+    constexpr std::size_t kLinear = LinearLength(kTable);
+    if constexpr (kLinear > 3) {
+      const Bits inTable = AtMost(index, Splat(static_cast<std::uint8_t>(kLinear - 1)));
+      return _mm_and_si128(inTable, Times<kTable[1]>(index));
+    } else {
+      return LookupEach<kTable>(index, std::make_index_sequence<16>{});
+    }
+  }
+
+  // kFactor * v in each lane, modulo 256, by doubling and adding.
+  template <unsigned kFactor>
+  static Vec Times(Vec v) {
+    Vec sum = _mm_setzero_si128();
+    for (unsigned bits = kFactor; bits != 0; bits >>= 1, v = _mm_add_epi8(v, v)) {
+      if ((bits & 1u) != 0) sum = _mm_add_epi8(sum, v);
+    }
+    return sum;
   }
 
   template <ByteTable kTable, std::size_t... kEntries>
