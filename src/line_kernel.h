@@ -78,22 +78,23 @@ class LineKernel {
   // first line left to the general path, and writes the legal lines' bytes
   // to the conversion's output.
   static const char* Convert(Conversion& c, const char* lineStart, const char* end) {
+    LastLineEnd last{lineStart - 1, 1};
     const char* at = lineStart;
     while (end - at >= kLanesSigned) {
       char* out = c.output.Reserve(kReserveBytes);
-      if (out == nullptr) return lineStart;
+      if (out == nullptr) break;
       char* const first = out;
+      const std::size_t left = static_cast<std::size_t>(end - at) / Isa::kLanes;
+      const std::size_t steps = left < kStepsPerReserve ? left : kStepsPerReserve;
       bool goOn = true;
-      for (std::size_t step = 0;
-           goOn && step < kReserveBytes / Isa::kLanes && end - at >= kLanesSigned;
-           ++step, at += Isa::kLanes) {
-        goOn = Take(Judge(at), at, lineStart, out);
+      for (std::size_t step = 0; goOn && step < steps; ++step, at += Isa::kLanes) {
+        goOn = Take(Judge(at), at, last, out);
       }
       c.bytesWritten += static_cast<std::uint64_t>(out - first);
       c.output.Commit(out);
       if (!goOn) break;
     }
-    return lineStart;
+    return last.LineStart();
   }
 
  private:
@@ -108,6 +109,7 @@ class LineKernel {
   // (a legal line takes two bytes of input at least): the rest is room for
   // the gathering's overrun.
   static constexpr std::size_t kReserveBytes = 4096;
+  static constexpr std::size_t kStepsPerReserve = kReserveBytes / Isa::kLanes;
 
   // The lowest mask bit of every lane.
   static constexpr std::uint64_t kLaneBits = [] {
@@ -115,6 +117,19 @@ class LineKernel {
     for (std::size_t lane = 0; lane < Isa::kLanes; ++lane) bits |= std::uint64_t{1} << lane * kBits;
     return bits;
   }();
+
+  // The last newline taken: a lane mask of the newlines of the step at `at`
+  // (the newline is the highest), kept as it is since the line start it
+  // gives is seldom needed.
+  struct LastLineEnd {
+    const char* at;
+    std::uint64_t lineEnds;
+
+    // Returns the start of the line after that newline.
+    const char* LineStart() const {
+      return at + static_cast<unsigned>(63 - std::countl_zero(lineEnds)) / kBits + 1;
+    }
+  };
 
   // The lanes' verdict: lane i speaks of position at + i.
   struct Verdict {
@@ -158,10 +173,10 @@ class LineKernel {
   }
 
   // Copies out the bytes of the legal lines a verdict on the positions from
-  // `at` found, up to the first illegal one, and moves `lineStart` past the
-  // last line it took. Returns false when the fast path must stop there: at
-  // an illegal line, or within a line already too long to be legal.
-  [[gnu::always_inline]] static bool Take(const Verdict& v, const char* at, const char*& lineStart,
+  // `at` found, up to the first illegal one, and records in `last` the last
+  // line it took. Returns false when the fast path must stop there: at an
+  // illegal line, or within a line already too long to be legal.
+  [[gnu::always_inline]] static bool Take(const Verdict& v, const char* at, LastLineEnd& last,
                                           char*& out) {
     std::uint64_t lineEnds = v.lineEnds;
     if (v.illegal == 0) {
@@ -172,8 +187,8 @@ class LineKernel {
       out = GatherEach(v.values, v.legal & beforeIllegal, out);
     }
     if (lineEnds != 0) {
-      lineStart = at + static_cast<unsigned>(63 - std::countl_zero(lineEnds)) / kBits + 1;
-    } else if (at + Isa::kLanes - lineStart > 3) {
+      last = {at, lineEnds};
+    } else if (at + Isa::kLanes - last.LineStart() > 3) {
       return false;
     }
     return v.illegal == 0;
