@@ -42,8 +42,8 @@
 // and may supply Gather(values, legalLanes, legal, out) with kGatherOverrun:
 // writes the values of the legal lanes (set in legalLanes, and in the mask
 // `legal`) in order at `out`, returns the cursor after them, and may write up
-// to kGatherOverrun bytes past it. Lines of two bytes at least never end in
-// neighbouring lanes, which a layer may rely on.
+// to kGatherOverrun bytes past it. A legal line takes two bytes at least, so
+// two legal lines never end in neighbouring lanes: a layer may rely on it.
 //
 // Every function here is a member of a class template on the layer, so that
 // each instruction set's translation unit compiles its own copy under its
