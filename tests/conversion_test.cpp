@@ -169,5 +169,35 @@ TEST(FastPathReentry, EnteredOnlyWhenItPays) {
   }
 }
 
+// Every spelling of 1 to 3 digits, leading zeros included: each place's
+// share of the value, and the bound of 255 for every hundreds digit.
+TEST(FastPathAgreement, EveryDigitSpelling) {
+  std::string input;
+  for (int width = 1; width <= 3; ++width) {
+    const int count = width == 1 ? 10 : width == 2 ? 100 : 1000;
+    for (int n = 0; n < count; ++n) {
+      std::string digits = std::to_string(n);
+      input += std::string(static_cast<std::size_t>(width) - digits.size(), '0') + digits + "\n";
+    }
+  }
+  ExpectSameAsGeneralPath(input);
+}
+
+// Bytes that share the low four bits of a digit or of a newline without
+// being one, in each place of a line: a kernel that looked values up by those
+// bits alone would take them for digits.
+TEST(FastPathAgreement, LookalikeBytesInEveryPlace) {
+  const std::string lookalikes("@AIJPYZ`ijpz\x80\x89\x8a\xb0\xb9\xda\xfa\x1a\x00/:", 23);
+  const std::vector<std::string> shapes = {"x", "x5", "5x", "x55", "2x5", "25x", "1x9", "x\r"};
+  std::string input;
+  for (const char odd : lookalikes) {
+    for (std::string line : shapes) {
+      for (char& c : line) c = c == 'x' ? odd : c;
+      input += line + "\n7\n";
+    }
+  }
+  ExpectSameAsGeneralPath(input);
+}
+
 }  // namespace
 }  // namespace decbytes

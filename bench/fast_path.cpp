@@ -1,0 +1,51 @@
+// decbytes_fast_path: the transfer with one named fast path, for the
+// benchmark, which times each vector unit's path on its own.
+//
+// usage: decbytes_fast_path --list
+//        decbytes_fast_path NAME INPUT OUTPUT
+//
+// --list prints the fast paths this processor can run, one name a line, the
+// portable one first and the fastest last. Otherwise converts INPUT into
+// OUTPUT as decbytes does, through the fast path NAME; exits 0 when the
+// transfer completed, 1 when it failed, 2 for a wrong command line or a path
+// this processor cannot run.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "conversion.h"
+#include "decbytes.h"
+
+namespace {
+
+// Prints the names of the available fast paths; returns the exit status.
+int ListPaths() {
+  for (const decbytes::FastPathVariant& path : decbytes::AvailableFastPaths()) {
+    if (std::printf("%s\n", path.name) < 0) return 1;
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Runs the transfer through the fast path `name`; returns the exit status.
+int Convert(const char* name, const char* input, const char* output) {
+  for (const decbytes::FastPathVariant& path : decbytes::AvailableFastPaths()) {
+    if (std::strcmp(path.name, name) != 0) continue;
+    decbytes::SetByteBound();
+    decbytes::TransferIo io;
+    io.fastPath = path.function;
+    const decbytes::TransferResult result = decbytes::transfer(input, output, io);
+    return result.status == decbytes::TransferStatus::Completed ? 0 : 1;
+  }
+  static_cast<void>(std::fprintf(stderr, "decbytes_fast_path: no fast path '%s' here\n", name));
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) return ListPaths();
+  if (argc == 4) return Convert(argv[1], argv[2], argv[3]);
+  static_cast<void>(std::fprintf(
+      stderr, "usage: decbytes_fast_path --list\n       decbytes_fast_path NAME INPUT OUTPUT\n"));
+  return 2;
+}
