@@ -1,13 +1,3 @@
-# Cross build for arm64 (64-bit ARM) with Debian's aarch64-linux-gnu
-# compilers; the programs run under qemu-user (qemu-aarch64), which loads
-# their libraries from the cross sysroot.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# Cross build for arm64 (64-bit ARM), run under qemu-aarch64.
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
+decbytes_debian_cross(aarch64 aarch64-linux-gnu qemu-aarch64)

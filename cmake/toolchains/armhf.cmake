@@ -1,13 +1,3 @@
-# Cross build for armhf (32-bit ARM, hard float) with Debian's
-# arm-linux-gnueabihf compilers; the programs run under qemu-user
-# (qemu-arm), which loads their libraries from the cross sysroot.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR arm)
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf)
+# Cross build for armhf (32-bit ARM, hard float), run under qemu-arm.
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
+decbytes_debian_cross(arm arm-linux-gnueabihf qemu-arm)

@@ -1,13 +1,3 @@
-# Cross build for s390x (64-bit, big-endian) with Debian's s390x-linux-gnu
-# compilers; the programs run under qemu-user (qemu-s390x), which loads
-# their libraries from the cross sysroot.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(CMAKE_C_COMPILER s390x-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x -L /usr/s390x-linux-gnu)
+# Cross build for s390x (64-bit, big-endian), run under qemu-s390x.
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
+decbytes_debian_cross(s390x s390x-linux-gnu qemu-s390x)
