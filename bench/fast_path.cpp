@@ -13,14 +13,14 @@
 #include <cstring>
 #include <vector>
 
-#include "conversion.h"
-#include "decbytes.h"
+#include "fast/fast_path.h"
+#include "transfer.h"
 
 namespace {
 
 // Prints the names of the available fast paths; returns the exit status.
 int ListPaths() {
-  for (const decbytes::FastPathVariant& path : decbytes::AvailableFastPaths()) {
+  for (const decbytes::FastPathVariant& path : decbytes::RunnableFastPaths()) {
     if (std::printf("%s\n", path.name) < 0) return 1;
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
@@ -28,7 +28,7 @@ int ListPaths() {
 
 // Runs the transfer through the fast path `name`; returns the exit status.
 int Convert(const char* name, const char* input, const char* output) {
-  for (const decbytes::FastPathVariant& path : decbytes::AvailableFastPaths()) {
+  for (const decbytes::FastPathVariant& path : decbytes::RunnableFastPaths()) {
     if (std::strcmp(path.name, name) != 0) continue;
     decbytes::SetByteBound();
     decbytes::TransferIo io;

@@ -56,7 +56,7 @@ void ConvertInMemory(std::string_view input, const MemoryOptions& options, Memor
   run.output.clear();
   run.report.clear();
   gRun = &run;
-  Conversion conversion{output, report, options.startCount, options.startCount, {}};
+  Conversion conversion(output, report, options.startCount);
   const char* const whole = options.place == nullptr ? PlaceWhole(input) : nullptr;
   LookBehind lookBehind;
   for (std::size_t at = 0; at < input.size() && !output.failed(); at += options.blockSize) {
@@ -75,9 +75,7 @@ void ConvertInMemory(std::string_view input, const MemoryOptions& options, Memor
 std::string DifferenceFromModel(std::string_view input, std::size_t blockSize, PlaceBlock place) {
   static const std::vector<FastPathVariant> paths = [] {
     SetByteBound();
-    std::vector<FastPathVariant> all = AvailableFastPaths();
-    all.push_back({"general", nullptr});
-    return all;
+    return PathsUnderTest();
   }();
   // Kept from call to call, so that a run allocates nothing once warm.
   static Expected expected;

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "decbytes.h"
+#include "transfer.h"
 
 namespace decbytes::model {
 

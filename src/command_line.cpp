@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "decbytes.h"
+#include "output_writer.h"
 
 namespace decbytes {
 
@@ -23,13 +24,7 @@ bool IsHelpOption(std::string_view word) { return word == "-h" || word == "-H" |
 // Writes a whole message to stderr in one call. A failure to write there is
 // left unreported: there is nowhere else to report it.
 void WriteError(const std::string& message) {
-  std::string_view rest = message;
-  while (!rest.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    rest.remove_prefix(static_cast<std::size_t>(written));
-  }
+  static_cast<void>(WriteFully(DefaultWrite, STDERR_FILENO, message.data(), message.size()));
 }
 
 std::string Quoted(const char* name) { return std::string("'") + name + "'"; }
@@ -69,12 +64,13 @@ bool AnyHelpOption(int argc, char** argv) {
   return false;
 }
 
-}  // namespace
-
+// Writes the usage line for `programName` to stderr.
 void PrintHelp(const char* programName) {
   WriteError(std::string("Usage : ") + programName +
              " <input file> <output file> | [-h | -H | -help]\n");
 }
+
+}  // namespace
 
 int RunCommandLine(int argc, char** argv) {
   const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : kDefaultProgramName;

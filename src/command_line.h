@@ -3,9 +3,6 @@
 
 namespace decbytes {
 
-// Writes the usage line for `programName` to stderr.
-void PrintHelp(const char* programName);
-
 // Runs the program on its command line; returns the exit status: 0 for a
 // completed transfer or a help request, 1 for any failure, 2 for a command
 // line of the wrong shape.

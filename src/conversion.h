@@ -1,13 +1,14 @@
-// The state of one conversion and the two ways of advancing it: the general
-// path, which takes any bytes one line at a time, and the fast path, which
-// takes runs of common lines (1 to 3 digits and a newline) in bulk. Both give
-// exactly the same bytes, warnings and counts.
+// One conversion in progress: where its bytes and warnings go, its counts,
+// and the line it is in the middle of; and the driver that takes it through
+// a block of input, by the general path (line_judge.h) and the fast path
+// (fast/fast_path.h) in turn. Both paths give exactly the same bytes,
+// warnings and counts, and keep them through the bookkeeping below alone.
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <string_view>
 
-#include "decbytes.h"
+#include "fast/fast_path.h"
 #include "output_writer.h"
 #include "report.h"
 
@@ -20,46 +21,53 @@ struct LineState {
 };
 
 struct Conversion {
+  // Both counts start at `startCount`: 0 for a run of the program.
+  Conversion(OutputWriter& out, Report& warnings, std::uint64_t startCount = 0)
+      : output(out), report(warnings), bytesWritten(startCount), illegalLines(startCount) {}
+
   OutputWriter& output;
   Report& report;
-  std::uint64_t bytesWritten = 0;
-  std::uint64_t illegalLines = 0;
+  std::uint64_t bytesWritten;
+  std::uint64_t illegalLines;
   LineState line;
+
+  // A legal line: its byte goes to the output.
+  void EmitByte(char value) {
+    output.Put(value);
+    ++bytesWritten;
+  }
+
+  // An illegal line whose first bytes (at most three) are `field`: one
+  // warning. A warning's line number is one more than the bytes written so
+  // far, not the line's place in the file.
+  void WarnLine(std::string_view field) {
+    report.Warn(bytesWritten + 1, field);
+    ++illegalLines;
+  }
+
+  // A run of legal lines written in bulk: Reserve room for up to `count`
+  // bytes (nullptr once the output has failed), write the bytes from the
+  // cursor it gives, and hand the cursor after them to CommitRun.
+  char* ReserveRun(std::size_t count) { return output.Reserve(count); }
+  void CommitRun(const char* first, char* end) {
+    bytesWritten += static_cast<std::uint64_t>(end - first);
+    output.Commit(end);
+  }
+
+  bool failed() const { return output.failed(); }
 };
 
 // Converts every complete line of [begin, end) and keeps the start of an
-// unfinished last line in the conversion's line state. `begin` must come
-// from an InputReader (the bytes just before it are readable). Stops early
-// once the output has failed.
+// unfinished last line in the line state. `begin` must come from an
+// InputReader (the bytes just before it are readable). Takes the fast path
+// `fastPath` (nullptr: none) where it pays and MaxValue is the bound it is
+// built for, the general path everywhere else. Stops early once the output
+// has failed.
 void ConvertBlock(Conversion& conversion, const char* begin, const char* end,
                   FastPathFunction fastPath);
 
 // Judges an unfinished last line once the input has ended: a line without
 // its newline is illegal.
 void FinishInput(Conversion& conversion);
-
-// General path: consumes bytes from `cursor` up to and including the next
-// newline, judging that line; returns the position after the newline, or
-// `end` when the line goes on past it (its start kept in the line state).
-const char* ConvertLineSlowly(Conversion& conversion, const char* cursor, const char* end);
-
-// Every fast path (a FastPathFunction, such as ConvertLinesFast) has this
-// contract: `lineStart` begins a line (the line state empty), the four bytes
-// before it are readable and the one just before it is a newline. It
-// converts legal and empty lines and returns the start of the first line it
-// leaves to the general path: an illegal line, or one too near `end`.
-
-// The fast path in portable code, which ConvertLinesFast uses where no
-// vector unit is available.
-const char* ConvertLinesScalar(Conversion& conversion, const char* lineStart, const char* end);
-
-struct FastPathVariant {
-  const char* name;
-  FastPathFunction function;
-};
-
-// Every fast path this processor can run, the portable one first and the
-// fastest last; ConvertLinesFast runs the last.
-std::vector<FastPathVariant> AvailableFastPaths();
 
 }  // namespace decbytes

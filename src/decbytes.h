@@ -2,25 +2,14 @@
 // transfer of one input file into one output file.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "input_reader.h"
-#include "output_writer.h"
-
 namespace decbytes {
-
-struct Conversion;
-
-// A fast path over common lines (see conversion.h); nullptr for none.
-using FastPathFunction = const char* (*)(Conversion& conversion, const char* lineStart,
-                                         const char* end);
-const char* ConvertLinesFast(Conversion& conversion, const char* lineStart, const char* end);
 
 // The exclusive upper bound of a legal value. It holds 1 when the program is
 // loaded; the command line raises it to 256 before any transfer. A caller
-// that skips the command line sets it itself.
+// that skips the command line sets it itself (SetByteBound).
 extern int MaxValue;
 
 // Raises MaxValue to the number of values a byte can hold (256).
@@ -48,22 +37,11 @@ struct TransferResult {
   std::uint64_t illegalLines = 0;
 };
 
-// Where a transfer sends its report and how it reads and writes; the
-// defaults are the program's own. Tests narrow the blocks, or interrupt,
-// shorten or fail the reads and the writes (of the output and the report)
-// through these.
-struct TransferIo {
-  int reportFd = 1;
-  ReadFunction read = DefaultRead;
-  WriteFunction write = DefaultWrite;
-  std::size_t blockSize = kDefaultBlockSize;
-  FastPathFunction fastPath = ConvertLinesFast;
-};
-
 // Converts the file `inputName` into the file `outputName`: one byte per
-// legal line, a warning on the report for each illegal line, then the
-// summary. Writes nothing to the report unless the status is Completed,
-// apart from the warnings already made when a read or write fails.
-TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io = {});
+// legal line, a warning on the standard output for each illegal line, then
+// the summary. Writes nothing to the standard output unless the status is
+// Completed, apart from the warnings already made when a read or write
+// fails. (transfer.h has the form that tests and tools steer.)
+TransferResult transfer(const char* inputName, const char* outputName);
 
 }  // namespace decbytes

@@ -70,22 +70,23 @@ bool OutputWriter::MakeRoom(std::size_t count) {
   return true;
 }
 
-bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
+int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count) {
   while (count > 0) {
-    const ssize_t written = write_(fd_, bytes, count);
+    const ssize_t written = write(fd, bytes, count);
     if (written < 0) {
       if (errno == EINTR) continue;
-      error_ = errno;
-      return false;
+      return errno;
     }
-    if (written == 0) {  // no progress on a non-empty write: never retry
-      error_ = EIO;
-      return false;
-    }
+    if (written == 0) return EIO;  // no progress on a non-empty write: never retry
     bytes += written;
     count -= static_cast<std::size_t>(written);
   }
-  return true;
+  return 0;
+}
+
+bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
+  error_ = WriteFully(write_, fd_, bytes, count);
+  return error_ == 0;
 }
 
 int CloseChecked(int fd) {

@@ -15,6 +15,11 @@ namespace decbytes {
 using WriteFunction = ssize_t (*)(int fd, const void* buffer, std::size_t size);
 ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size);
 
+// Writes all `count` bytes of `bytes` to `fd` through `write`, going on
+// after a short or interrupted write. Returns 0, or the errno of the failed
+// write (EIO for a write that wrote nothing).
+int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count);
+
 // The first failed write sticks: from then on nothing more is written, and
 // error() holds the errno of that failure.
 class OutputWriter {

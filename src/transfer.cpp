@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "conversion.h"
-#include "decbytes.h"
+#include "transfer.h"
 
 namespace decbytes {
 
@@ -71,7 +71,7 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
                 TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
-  Conversion conversion{output, report, 0, 0, {}};
+  Conversion conversion{output, report};
   for (;;) {
     const ssize_t got = input.Fill();
     if (got < 0) {
@@ -127,6 +127,10 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
   }
   result.reportError = report.Flush();
   return result;
+}
+
+TransferResult transfer(const char* inputName, const char* outputName) {
+  return transfer(inputName, outputName, TransferIo{});
 }
 
 }  // namespace decbytes

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "conversion.h"
-#include "decbytes.h"
 #include "transfer_helpers.h"
 
 namespace decbytes {
@@ -67,7 +66,7 @@ void ExpectSameAsGeneralPath(const std::string& input) {
   TransferIo reference;
   reference.fastPath = nullptr;
   const TransferRun expected = TransferBytes(input, reference);
-  for (const FastPathVariant& path : AvailableFastPaths()) {
+  for (const FastPathVariant& path : RunnableFastPaths()) {
     SCOPED_TRACE(path.name);
     for (std::size_t blockSize :
          {1u, 2u, 3u, 4u, 5u, 7u, 15u, 16u, 17u, 31u, 33u, 64u, 1000u, 65536u}) {
@@ -119,7 +118,7 @@ struct FastPathUse {
 FastPathUse fastPathUse;
 
 const char* CountingFastPath(Conversion& c, const char* lineStart, const char* end) {
-  static const FastPathFunction best = AvailableFastPaths().back().function;
+  static const FastPathFunction best = RunnableFastPaths().back().function;
   const char* const stop = best(c, lineStart, end);
   ++fastPathUse.entries;
   fastPathUse.bytes += static_cast<std::uint64_t>(stop - lineStart);

@@ -163,14 +163,12 @@ ssize_t KeepReport(int /*fd*/, const void* buffer, std::size_t size) {
 TEST(OutputFailure, NoWarningAfterIt) {
   std::string block(InputReader::kLookBehind, '\n');
   for (int i = 0; i < 150000; ++i) block += "x\nx\n1\n";
-  std::vector<FastPathVariant> paths = AvailableFastPaths();
-  paths.push_back({"general", nullptr});
   SetByteBound();
-  for (const FastPathVariant& path : paths) {
+  for (const FastPathVariant& path : PathsUnderTest()) {
     SCOPED_TRACE(path.name);
     OutputWriter output(-1, 128 * 1024, FailAndNote);
     Report report(-1, "in", KeepReport);
-    Conversion conversion{output, report, 0, 0, {}};
+    Conversion conversion{output, report};
     gWatched = &conversion;
     gFailed = false;
     gReport.clear();
@@ -194,8 +192,7 @@ TEST(LargeCounts, PastTwoToThe32) {
   std::string input;
   for (int i = 0; i < 300; ++i) input += std::to_string(i % 256) + (i % 100 == 50 ? "x\n" : "\n");
   input += "9";  // a last line without its newline
-  std::vector<FastPathVariant> paths = AvailableFastPaths();
-  paths.push_back({"general", nullptr});
+  const std::vector<FastPathVariant> paths = PathsUnderTest();
   SetByteBound();
   for (const std::uint64_t start :
        {(std::uint64_t{1} << 32) - 100, (std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 62}) {

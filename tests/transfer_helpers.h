@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "decbytes.h"
+#include "transfer.h"
 #include "test_support.h"
 
 namespace decbytes::testing {

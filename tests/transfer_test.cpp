@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
-#include "decbytes.h"
 #include "report.h"
 #include "transfer_helpers.h"
 
@@ -34,9 +32,7 @@ class TransferCaseTest : public ::testing::TestWithParam<TransferCase> {};
 // Each input, through every path, gives exactly these bytes and this report.
 TEST_P(TransferCaseTest, WritesBytesAndReport) {
   const TransferCase& c = GetParam();
-  std::vector<FastPathVariant> paths = AvailableFastPaths();
-  paths.push_back({"general", nullptr});
-  for (const FastPathVariant& path : paths) {
+  for (const FastPathVariant& path : PathsUnderTest()) {
     SCOPED_TRACE(path.name);
     TransferIo io;
     io.fastPath = path.function;

@@ -70,28 +70,42 @@ inline constexpr ByteTable kTimesHundred = {0, 100, 200};
 // that the last two digits must stay below for the line to be legal.
 inline constexpr ByteTable kBelowForHundreds = {127, 127, 56};
 
+// The tables judge exactly the values below kByteValues legal: for every
+// spelling of three digits, the kernel's sum and bound agree with the value.
+inline constexpr bool kTablesHoldTheBound = [] {
+  for (unsigned value = 0; value < 1000; ++value) {
+    const unsigned hundreds = value / 100;
+    const unsigned lowTwo = kTimesTen[value / 10 % 10] + value % 10;
+    const bool fits = static_cast<std::int8_t>(kBelowForHundreds[hundreds]) >
+                      static_cast<std::int8_t>(lowTwo);
+    const bool sumRight = !fits || kTimesHundred[hundreds] + lowTwo == value;
+    if (fits != (value < unsigned{kByteValues}) || !sumRight) return false;
+  }
+  return true;
+}();
+static_assert(kTablesHoldTheBound, "the kernel's tables must judge values by kByteValues");
+
 template <class Isa>
 class LineKernel {
  public:
   // Converts the legal and empty lines from `lineStart` as long as they run,
-  // with the fast-path contract of conversion.h: returns the start of the
+  // with the fast-path contract of fast_path.h: returns the start of the
   // first line left to the general path, and writes the legal lines' bytes
   // to the conversion's output.
   static const char* Convert(Conversion& c, const char* lineStart, const char* end) {
     LastLineEnd last{lineStart - 1, 1};
     const char* at = lineStart;
     while (end - at >= kLanesSigned) {
-      char* out = c.output.Reserve(kReserveBytes);
+      char* out = c.ReserveRun(kReserveBytes);
       if (out == nullptr) break;
-      char* const first = out;
+      const char* const first = out;
       const std::size_t left = static_cast<std::size_t>(end - at) / Isa::kLanes;
       const std::size_t steps = left < kStepsPerReserve ? left : kStepsPerReserve;
       bool goOn = true;
       for (std::size_t step = 0; goOn && step < steps; ++step, at += Isa::kLanes) {
         goOn = Take(Judge(at), at, last, out);
       }
-      c.bytesWritten += static_cast<std::uint64_t>(out - first);
-      c.output.Commit(out);
+      c.CommitRun(first, out);
       if (!goOn) break;
     }
     return last.LineStart();

@@ -1,6 +1,6 @@
 // The line kernel on SSE2: 16 lanes, for x86 processors without SSSE3. SSE2
 // has no byte shuffle, so table lookups are computed or compared out.
-#include "fast_kernels.h"
+#include "fast/kernels.h"
 
 #if defined(DECBYTES_X86_KERNELS)
 
@@ -13,12 +13,12 @@
 #include <utility>
 
 #include "conversion.h"
-#include "target_region.h"
+#include "fast/target_region.h"
 
 DECBYTES_TARGET_BEGIN("sse2")
 
-#include "line_kernel.h"
-#include "sse_bytes.h"
+#include "fast/line_kernel.h"
+#include "fast/x86/sse_bytes.h"
 
 namespace decbytes {
 

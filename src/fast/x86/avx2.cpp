@@ -1,5 +1,5 @@
 // The line kernel on AVX2: 32 lanes, table lookups by byte shuffle.
-#include "fast_kernels.h"
+#include "fast/kernels.h"
 
 #if defined(DECBYTES_X86_KERNELS)
 
@@ -11,12 +11,12 @@
 #include <cstdint>
 
 #include "conversion.h"
-#include "target_region.h"
+#include "fast/target_region.h"
 
 DECBYTES_TARGET_BEGIN("avx2,popcnt,bmi")
 
-#include "gather_groups.h"
-#include "line_kernel.h"
+#include "fast/x86/gather_groups.h"
+#include "fast/line_kernel.h"
 
 namespace decbytes {
 

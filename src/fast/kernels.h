@@ -1,9 +1,10 @@
-// The vector fast paths this build holds, each for one instruction set. Each
-// has the fast-path contract of conversion.h and may run only where the
-// processor has its instruction set (AvailableFastPaths checks).
+// The fast paths this build holds: the portable one, and one for each vector
+// instruction set of the processor it is built for. Each has the contract of
+// fast_path.h; a vector one may run only where the processor has its
+// instruction set, which dispatch.cpp finds out.
 #pragma once
 
-#include "conversion.h"
+#include "fast/fast_path.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #define DECBYTES_X86_KERNELS 1
@@ -15,6 +16,10 @@
 #endif
 
 namespace decbytes {
+
+// One line per step, in portable code: the plain reference of the rule the
+// vector kernels apply many lanes at a time.
+const char* ConvertLinesScalar(Conversion& conversion, const char* lineStart, const char* end);
 
 #if defined(DECBYTES_X86_KERNELS)
 const char* ConvertLinesSse2(Conversion& conversion, const char* lineStart, const char* end);

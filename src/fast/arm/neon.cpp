@@ -1,7 +1,7 @@
 // The line kernel on NEON (arm64, and armhf where the processor has it): 16
 // lanes. NEON has no movemask: a narrowing shift of the compare result gives
 // four mask bits per lane in a 64-bit word.
-#include "fast_kernels.h"
+#include "fast/kernels.h"
 
 #if defined(DECBYTES_NEON_KERNEL)
 
@@ -13,13 +13,13 @@
 #include <cstdint>
 
 #include "conversion.h"
-#include "target_region.h"
+#include "fast/target_region.h"
 
 #if defined(__arm__)
 DECBYTES_TARGET_BEGIN("fpu=neon")
 #endif
 
-#include "line_kernel.h"
+#include "fast/line_kernel.h"
 
 namespace decbytes {
 

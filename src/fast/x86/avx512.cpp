@@ -2,7 +2,7 @@
 // registers, the legal lanes' bytes gathered by a compress into a register
 // and one plain store. (The compress straight to memory is far slower on
 // some processors.)
-#include "fast_kernels.h"
+#include "fast/kernels.h"
 
 #if defined(DECBYTES_X86_KERNELS)
 
@@ -14,11 +14,11 @@
 #include <cstdint>
 
 #include "conversion.h"
-#include "target_region.h"
+#include "fast/target_region.h"
 
 DECBYTES_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi2,popcnt,bmi")
 
-#include "line_kernel.h"
+#include "fast/line_kernel.h"
 
 namespace decbytes {
 

@@ -1,0 +1,28 @@
+#include "conversion.h"
+
+#include "decbytes.h"
+#include "line_judge.h"
+
+namespace decbytes {
+
+void ConvertBlock(Conversion& c, const char* begin, const char* end, FastPathFunction fastPath) {
+  // The fast paths' tables hold the bound of a byte; any other bound is
+  // judged by CheckValue alone, line by line.
+  if (MaxValue != kByteValues) fastPath = nullptr;
+  const char* cursor = begin;
+  FastPathGate gate;
+  while (cursor < end && !c.failed()) {
+    if (fastPath != nullptr && c.line.length == 0 && gate.open()) {
+      const char* const stop = fastPath(c, cursor, end);
+      gate.AfterFastRun(stop - cursor);
+      cursor = stop;
+      // A fast path also stops early when the output fails: judge no more.
+      if (cursor == end || c.failed()) break;
+    }
+    cursor = ConvertLinesSlowly(c, cursor, end, gate);
+  }
+}
+
+void FinishInput(Conversion& c) { JudgeUnfinishedLine(c); }
+
+}  // namespace decbytes
