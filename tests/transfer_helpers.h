@@ -18,7 +18,10 @@ struct TransferRun {
   std::string report;  // what went to the report stream
 };
 
-inline TransferRun TransferBytes(const std::string& input, TransferIo io = {}) {
+// Converts `input` with MaxValue at `maxValue` (the bound the command line
+// sets, unless a test asks for another).
+inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
+                                 int maxValue = kByteValues) {
   ScratchDir dir;
   const std::string in = dir / "in.txt";
   const std::string out = dir / "out.bin";
@@ -26,7 +29,7 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {}) {
   WriteFile(in, input);
   const int reportFd = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   io.reportFd = reportFd;
-  SetByteBound();
+  MaxValue = maxValue;
   TransferRun run;
   run.result = transfer(in.c_str(), out.c_str(), io);
   ::close(reportFd);

@@ -83,6 +83,27 @@ INSTANTIATE_TEST_SUITE_P(
                      Warning(2, "xxx") + Summary(1, 1)}),
     PrintCaseName);
 
+// A caller that runs the transfer without raising MaxValue from its load
+// value (1) gets the value check's verdict on every line, on every path: only
+// the value 0 is legal, whatever the fast path's tables hold.
+TEST(TransferBound, MaxValueAtLoadValue) {
+  std::string input;
+  for (int i = 0; i < 200; ++i) input += std::to_string(i % 3) + "\n";
+  std::string report;
+  for (std::uint64_t line = 1; line <= 200; ++line) {
+    if (line % 3 != 1) report += Warning((line - 1) / 3 + 2, std::to_string((line - 1) % 3));
+  }
+  report += Summary(67, 133);
+  for (const FastPathVariant& path : PathsUnderTest()) {
+    SCOPED_TRACE(path.name);
+    TransferIo io;
+    io.fastPath = path.function;
+    const auto run = TransferBytes(input, io, 1);
+    EXPECT_EQ(run.output, std::string(67, '\0'));
+    EXPECT_EQ(run.report, report);
+  }
+}
+
 // A read error in the middle of the input stops the transfer: it is never
 // taken for the end of the input, and no summary is written.
 ssize_t FailSecondRead(int fd, void* buffer, std::size_t size) {
