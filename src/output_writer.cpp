@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "write_queue.h"
+
 namespace decbytes {
 
 namespace {
@@ -16,58 +18,6 @@ constexpr std::size_t kWriteUnit = 4096;
 
 ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
-}
-
-OutputWriter::OutputWriter(int fd, std::size_t capacity, WriteFunction write)
-    : fd_(fd),
-      write_(write),
-      buffer_(new char[capacity]),
-      cursor_(buffer_.get()),
-      limit_(buffer_.get() + capacity) {}
-
-bool OutputWriter::Put(char byte) {
-  char* cursor = Reserve(1);
-  if (cursor == nullptr) return false;
-  *cursor = byte;
-  cursor_ = cursor + 1;
-  return true;
-}
-
-bool OutputWriter::Append(std::string_view bytes) {
-  if (failed()) return false;
-  if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
-    if (!MakeRoom(bytes.size())) return false;
-    // Too large for the buffer even when empty: write it straight through.
-    if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
-      return WriteAll(bytes.data(), bytes.size());
-    }
-  }
-  std::memcpy(cursor_, bytes.data(), bytes.size());
-  cursor_ += bytes.size();
-  return true;
-}
-
-bool OutputWriter::Flush() {
-  if (failed()) return false;
-  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_.get());
-  cursor_ = buffer_.get();
-  return WriteAll(buffer_.get(), pending);
-}
-
-// Makes room for `count` bytes: writes the whole write units collected and
-// moves the rest, less than a unit, to the front of the buffer; writes
-// everything when that rest would leave too little room. Returns false, now
-// or from an earlier failure, when any write failed.
-bool OutputWriter::MakeRoom(std::size_t count) {
-  if (failed()) return false;
-  char* const start = buffer_.get();
-  const std::size_t pending = static_cast<std::size_t>(cursor_ - start);
-  std::size_t whole = pending - pending % kWriteUnit;
-  if (static_cast<std::size_t>(limit_ - start) - (pending - whole) < count) whole = pending;
-  if (!WriteAll(start, whole)) return false;
-  std::memmove(start, start + whole, pending - whole);
-  cursor_ = start + (pending - whole);
-  return true;
 }
 
 int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count) {
@@ -84,9 +34,99 @@ int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count
   return 0;
 }
 
+OutputWriter::OutputWriter(int fd, std::size_t capacity, WriteFunction write)
+    : fd_(fd), write_(write), capacity_(capacity) {
+  store_.emplace_back(new char[capacity]);
+  buffer_ = cursor_ = store_.back().get();
+  limit_ = buffer_ + capacity;
+}
+
+void OutputWriter::UseQueue(WriteQueue& queue, std::size_t buffers) {
+  while (store_.size() < buffers) {
+    store_.emplace_back(new char[capacity_]);
+    free_.push_back(store_.back().get());
+  }
+  queue_ = &queue;
+}
+
+bool OutputWriter::Put(char byte) {
+  char* cursor = Reserve(1);
+  if (cursor == nullptr) return false;
+  *cursor = byte;
+  cursor_ = cursor + 1;
+  return true;
+}
+
+bool OutputWriter::Append(std::string_view bytes) {
+  if (failed()) return false;
+  if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
+    if (!MakeRoom(bytes.size())) return false;
+    // Too large for the buffer even when empty: write it straight through,
+    // after everything handed over before it.
+    if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
+      if (queue_ != nullptr) queue_->Drain();
+      return !failed() && WriteAll(bytes.data(), bytes.size());
+    }
+  }
+  std::memcpy(cursor_, bytes.data(), bytes.size());
+  cursor_ += bytes.size();
+  return true;
+}
+
+OutputWriter::~OutputWriter() {
+  if (queue_ != nullptr) queue_->Drain();  // no job may outlive its buffer
+}
+
+bool OutputWriter::Flush() {
+  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_);
+  if (queue_ == nullptr) {
+    if (failed()) return false;
+    cursor_ = buffer_;
+    return WriteAll(buffer_, pending);
+  }
+  if (!failed() && pending > 0) HandOver(pending);
+  queue_->Drain();
+  return !failed();
+}
+
+// Makes room for `count` bytes: writes the whole write units collected and
+// moves the rest, less than a unit, to the front of the buffer (of a fresh
+// one when the units are handed to the queue); writes everything when that
+// rest would leave too little room. Returns false, now or from an earlier
+// failure, when any write failed.
+bool OutputWriter::MakeRoom(std::size_t count) {
+  if (failed()) return false;
+  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_);
+  std::size_t whole = pending - pending % kWriteUnit;
+  if (capacity_ - (pending - whole) < count) whole = pending;
+  if (queue_ != nullptr) return HandOver(whole);
+  if (!WriteAll(buffer_, whole)) return false;
+  std::memmove(buffer_, buffer_ + whole, pending - whole);
+  cursor_ = buffer_ + (pending - whole);
+  return true;
+}
+
+// Hands the first `count` bytes of the buffer to the queue and goes on in a
+// free buffer, with the bytes after them moved to its front. Returns false
+// when a write has failed (this one's, or an earlier one).
+bool OutputWriter::HandOver(std::size_t count) {
+  char* const fresh = queue_->TakeFree(*this);
+  const std::size_t rest = static_cast<std::size_t>(cursor_ - buffer_) - count;
+  std::memcpy(fresh, buffer_ + count, rest);
+  const std::uint64_t mark = companion_ != nullptr ? companion_->collected() : 0;
+  queue_->Submit(*this, buffer_, count, handed_, mark);
+  handed_ += count;
+  buffer_ = fresh;
+  cursor_ = fresh + rest;
+  limit_ = fresh + capacity_;
+  return !failed();
+}
+
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
-  error_ = WriteFully(write_, fd_, bytes, count);
-  return error_ == 0;
+  const int error = WriteFully(write_, fd_, bytes, count);
+  if (error != 0) error_.store(error);
+  handed_ += count;
+  return error == 0;
 }
 
 int CloseChecked(int fd) {

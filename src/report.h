@@ -26,6 +26,9 @@ class Report {
   // failed write. After a failure the rest of the report is dropped.
   int Flush();
 
+  // The writer of the report's bytes.
+  OutputWriter& writer() { return out_; }
+
  private:
   void SetHeadLine(std::uint64_t lineNumber);
   void AppendNumber(std::uint64_t number);

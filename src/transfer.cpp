@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <system_error>
 
 #include "conversion.h"
 #include "transfer.h"
+#include "write_queue.h"
 
 namespace decbytes {
 
@@ -65,12 +68,24 @@ int OpenOutput(const char* name, const struct stat& input, TransferStatus& statu
   return -1;
 }
 
-// Converts everything the input holds. Leaves in `result` the status
-// (Completed, ReadFailed or WriteFailed), the errno of a failure and the counts.
+// Blocks of input read ahead, and buffers of the output and of the report,
+// when the threads run: enough to keep each thread busy while the others
+// work, few enough to keep the memory small.
+constexpr std::size_t kInputBlocksAhead = 3;
+constexpr std::size_t kWriteBuffers = 3;
+
+// Converts everything the input holds, reading ahead and handing the writes
+// to `queue` when it is given. Leaves in `result` the status (Completed,
+// ReadFailed or WriteFailed), the errno of a failure and the counts.
 void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
-                TransferResult& result) {
+                WriteQueue* queue, TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
+  if (queue != nullptr) {
+    static_cast<void>(input.ReadAhead(kInputBlocksAhead));
+    output.UseQueue(*queue, kWriteBuffers);
+    output.CutsWith(report.writer());
+  }
   Conversion conversion{output, report};
   for (;;) {
     const ssize_t got = input.Fill();
@@ -94,6 +109,18 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
   result.illegalLines = conversion.illegalLines;
 }
 
+// Starts the writing thread and sends the report through it; leaves `queue`
+// empty, for a transfer on the calling thread alone, when no thread can be
+// started.
+void StartThreads(std::optional<WriteQueue>& queue, Report& report) {
+  try {
+    queue.emplace();
+  } catch (const std::system_error&) {
+    return;
+  }
+  report.writer().UseQueue(*queue, kWriteBuffers);
+}
+
 }  // namespace
 
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
@@ -110,8 +137,10 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
     return result;
   }
 
+  std::optional<WriteQueue> queue;  // outlives the writers that use it
   Report report(io.reportFd, inputName, io.write);
-  ConvertAll(inputFd, outputFd, report, io, result);
+  if (UseThreads(io.threads, inputStatus)) StartThreads(queue, report);
+  ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, result);
 
   const int inputCloseError = CloseChecked(inputFd);
   const int outputCloseError = CloseChecked(outputFd);

@@ -8,6 +8,7 @@
 #include "fast/fast_path.h"
 #include "input_reader.h"
 #include "output_writer.h"
+#include "thread_choice.h"
 
 namespace decbytes {
 
@@ -20,6 +21,7 @@ struct TransferIo {
   WriteFunction write = DefaultWrite;
   std::size_t blockSize = kDefaultBlockSize;
   FastPathFunction fastPath = ConvertLinesFast;
+  Threads threads = Threads::Auto;
 };
 
 // As transfer(inputName, outputName), steered by `io`.

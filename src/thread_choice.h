@@ -1,0 +1,28 @@
+// Whether a transfer reads, converts and writes on threads of their own.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+
+namespace decbytes {
+
+enum class Threads {
+  Auto,  // where they pay: see UseThreads
+  Off,   // read, convert and write in turn on the calling thread
+  On,    // read ahead and write behind on threads of their own
+};
+
+// Inputs from this size on are read and written on threads of their own.
+// Below it the threads' start costs more than the overlap gains.
+inline constexpr std::int64_t kThreadsFromBytes = 1 << 20;
+
+// True when a transfer of the input described by `input` should use the
+// reading and writing threads: always for On, never for Off; for Auto, when
+// the input is a regular file of kThreadsFromBytes or more and the process
+// may run on more than one CPU. A pipe or a device may block a read without
+// end, and a reading thread blocked there could not be stopped, so they are
+// read on the calling thread.
+bool UseThreads(Threads threads, const struct stat& input);
+
+}  // namespace decbytes
