@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <string>
 
+#include "line_model.h"
 #include "memory_conversion.h"
 #include "test_support.h"
+#include "transfer_helpers.h"
 
 namespace decbytes {
 namespace {
@@ -24,6 +26,22 @@ TEST(FuzzCorpus, EveryInputAgreesWithTheModel) {
     ++replayed;
   }
   EXPECT_GT(replayed, 10) << "the corpus is missing";
+}
+
+// The same inputs through the transfer itself, files, threads and all, in
+// the blocks each input asks for.
+TEST(FuzzCorpus, EveryInputTransfersLikeTheModel) {
+  for (const auto& entry : std::filesystem::directory_iterator(DECBYTES_CORPUS)) {
+    const std::string input = testing::ReadFile(entry.path().string());
+    SCOPED_TRACE(entry.path().filename().string());
+    model::Expected expected;
+    model::Model(input, "in.txt", 0, expected);
+    TransferIo io;
+    io.blockSize = model::BlockSizeFor(input);
+    const testing::TransferRun run = testing::TransferBytes(input, io);
+    EXPECT_TRUE(run.output == expected.output) << "the output differs";
+    EXPECT_TRUE(run.report == expected.report) << "the report differs";
+  }
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -131,6 +135,7 @@ TEST(OutputFailure, StopsReading) {
   io.read = CountedRead;
   io.write = OutputFull;
   io.blockSize = 4096;
+  io.threads = testing::TestThreads();
   SetByteBound();
   const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
   ::close(gReportFd);
@@ -138,6 +143,71 @@ TEST(OutputFailure, StopsReading) {
   EXPECT_EQ(result.fileError, ENOSPC);
   EXPECT_LT(gReads, input.size() / io.blockSize / 2) << "read on after the output failed";
   EXPECT_EQ(testing::ReadFile(dir / "report"), "");
+}
+
+// The writing thread's failure, forced to come late: the first write of the
+// output waits until the reading thread has read eight blocks more, so that
+// the converting thread has judged lines and made warnings past the failed
+// block (the report's three buffers hold some twenty blocks' warnings), and
+// only then fails. The report must still end where the
+// single-threaded run's ends: no warning about a later line.
+struct LateFailure {
+  std::mutex mutex;
+  std::condition_variable readMore;
+  unsigned reads = 0;
+  bool failed = false;
+  std::thread::id caller;
+} gLate;
+
+ssize_t CountReads(int fd, void* buffer, std::size_t size) {
+  {
+    const std::lock_guard<std::mutex> lock(gLate.mutex);
+    ++gLate.reads;
+  }
+  gLate.readMore.notify_all();
+  return DefaultRead(fd, buffer, size);
+}
+
+ssize_t FailFirstOutputWriteLate(int fd, const void* buffer, std::size_t size) {
+  if (fd == gReportFd) return DefaultWrite(fd, buffer, size);
+  std::unique_lock<std::mutex> lock(gLate.mutex);
+  if (!gLate.failed && std::this_thread::get_id() != gLate.caller) {
+    const unsigned target = gLate.reads + 8;
+    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30),
+                                        [target] { return gLate.reads >= target; }))
+        << "the converting thread stopped before the output failed";
+  }
+  gLate.failed = true;
+  errno = EIO;
+  return -1;
+}
+
+TEST(OutputFailure, LateOnTheWritingThreadCutsTheReport) {
+  testing::ScratchDir dir;
+  std::string input;
+  for (int i = 0; i < 200000; ++i) input += "65\n66\n67\nx\n";
+  testing::WriteFile(dir / "in", input);
+  SetByteBound();
+  std::string reports[2];
+  for (const Threads threads : {Threads::Off, Threads::On}) {
+    gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    gLate.reads = 0;
+    gLate.failed = false;
+    gLate.caller = std::this_thread::get_id();
+    TransferIo io;
+    io.reportFd = gReportFd;
+    io.read = CountReads;
+    io.write = FailFirstOutputWriteLate;
+    io.blockSize = 4096;
+    io.threads = threads;
+    const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
+    ::close(gReportFd);
+    EXPECT_EQ(result.status, TransferStatus::WriteFailed);
+    reports[threads == Threads::On] = testing::ReadFile(dir / "report");
+  }
+  EXPECT_FALSE(reports[0].empty());
+  EXPECT_TRUE(reports[1] == reports[0]) << "threaded report: " << reports[1].size()
+                                        << " bytes, single-threaded: " << reports[0].size();
 }
 
 // Notes how many lines were found illegal when the output first failed.

@@ -135,6 +135,7 @@ TEST(TransferFailures, ReportErrorStillCompletesOutput) {
   ASSERT_GE(full, 0);
   TransferIo io;
   io.reportFd = full;
+  io.threads = testing::TestThreads();
   const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
   ::close(full);
   EXPECT_EQ(result.status, TransferStatus::Completed);
