@@ -31,7 +31,7 @@ need_tools() {
 
 # True when the program carries AddressSanitizer, which maps terabytes of
 # shadow memory and so cannot run under an address-space limit.
-sanitized() { grep -qaF __asan_init "$program"; }
+sanitized() { grep -qaE "__asan_init|__tsan_init" "$program"; }
 
 begin_case() {
   case_name=$1
@@ -45,6 +45,17 @@ fail() {
 
 # Runs a command with stdout sent to $run_stdout (default: a file in the
 # scratch directory) and stderr to $scratch/stderr; sets $status.
+# The two ways the program runs an input of a MiB or more: with its reading
+# and writing threads, as it is, and on its calling thread alone, pinned to
+# one CPU. Scripts run their large-input cases each way: set_way NAME puts
+# the way's command prefix in `pin` (an array, empty for the threads).
+ways=(threads one-cpu)
+set_way() {
+  pin=()
+  [[ $1 == one-cpu ]] && pin=(taskset -c 0)
+  return 0
+}
+
 run() {
   status=0
   "$@" >"${run_stdout:-$scratch/stdout}" 2>"$scratch/stderr" || status=$?

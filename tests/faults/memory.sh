@@ -8,7 +8,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 which_input=${2:?"usage: $0 PROGRAM sparse|digits"}
 need_tools prlimit truncate
-sanitized && skip "AddressSanitizer cannot run under an address-space limit"
+sanitized && skip "a sanitizer cannot run under an address-space limit"
 [[ -z ${DECBYTES_EMULATOR:-} ]] ||
   skip "the program runs under $DECBYTES_EMULATOR, which cannot start within 64 MiB of address space"
 

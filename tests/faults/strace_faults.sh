@@ -7,7 +7,7 @@
 # call is retried and the run completes as if nothing happened.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need_tools strace
+need_tools strace taskset
 strace -f -o /dev/null true 2>/dev/null || skip "strace cannot trace here"
 
 # LeakSanitizer cannot run under a tracer.
@@ -39,13 +39,15 @@ cases=(
   "read:error=EINTR:when=1+2|$in|$in|$out|0||whole"
   "write:error=EINTR:when=1+2|$out $scratch/stdout|$in|$out|0||whole"
 )
+for way in "${ways[@]}"; do
+set_way "$way"
 for entry in "${cases[@]}"; do
   IFS='|' read -r fault paths input output want_status message holds <<<"$entry"
-  begin_case "$fault on ${paths//$scratch\//}"
+  begin_case "$fault on ${paths//$scratch\//} ($way)"
   printf 'stale bytes\n' >"$out"
   read -ra traced <<<"$paths"
   run strace -f -o /dev/null "${traced[@]/#/-P}" -e trace="${fault%%:*}" -e inject="$fault" \
-    "$program" "$input" "$output"
+    "${pin[@]}" "$program" "$input" "$output"
   expect_status "$want_status"
   expect_stderr "$message"
   if ((want_status == 0)); then expect_stdout "$summary"; else expect_stdout ""; fi
@@ -56,6 +58,7 @@ for entry in "${cases[@]}"; do
     input) expect_same_bytes "$data" "$scratch/data.before" ;;
     stale) [[ $(cat "$out") == "stale bytes" ]] || fail "the output file was changed" ;;
   esac
+done
 done
 
 finish
