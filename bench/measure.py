@@ -12,8 +12,10 @@ and prints one line:
 SECONDS is wall-clock time from just before the start to just after the
 end (time.perf_counter). MAXRSS_KIB is the peak resident set size.
 STATUS is the exit code, "sig<N>" if the command was killed by a signal,
-or "timeout" if it ran past the timeout and was killed.
+"timeout" if it ran past the timeout and was killed, or "nostart" if GNU
+time could not start it.
 measure.py itself exits 0 whenever it could start the command.
+bench/run imports it and calls measure() for each run.
 
 Peak RSS: Linux carries a process's peak RSS across exec, so a command
 started straight from this (large) Python process would report at least
@@ -24,6 +26,7 @@ wait4 figure is used, which then has Python's RSS as a floor.
 Set BENCH_NO_GNU_TIME=1 to force the fallback.
 """
 
+import functools
 import os
 import re
 import signal
@@ -36,7 +39,9 @@ import time
 GNU_TIME = "/usr/bin/time"
 
 
+@functools.lru_cache(maxsize=None)
 def gnu_time_usable():
+    """Returns whether peak RSS comes from GNU time (asked once a process)."""
     if os.environ.get("BENCH_NO_GNU_TIME") == "1":
         return False
     if not os.access(GNU_TIME, os.X_OK):
@@ -47,60 +52,53 @@ def gnu_time_usable():
         return rc == 0 and tmp.read().strip().isdigit()
 
 
-def main(argv):
-    args = argv[1:]
-    use_time = gnu_time_usable()
-    if args == ["--method"]:
-        print("gnu-time" if use_time else "wait4")
-        return 0
+def method():
+    """Returns "gnu-time" or "wait4": where peak RSS figures come from."""
+    return "gnu-time" if gnu_time_usable() else "wait4"
 
-    stdin_path = stdout_path = os.devnull
-    stderr_path = None
-    timeout = None
-    while args and args[0] != "--":
-        opt = args.pop(0)
-        if not args or opt not in ("--stdin", "--stdout", "--stderr", "--timeout"):
-            sys.exit("measure.py: bad option %s\n%s" % (opt, __doc__))
-        value = args.pop(0)
-        if opt == "--stdin":
-            stdin_path = value
-        elif opt == "--stdout":
-            stdout_path = value
-        elif opt == "--stderr":
-            stderr_path = value
-        else:
-            timeout = float(value)
-    cmd = args[1:]
-    if not cmd:
-        sys.exit(__doc__)
 
+def kill_group(pid):
+    """Kills the process group that PID leads, if it is still there."""
+    try:
+        os.killpg(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def measure(cmd, stdin=os.devnull, stdout=os.devnull, stderr=None, timeout=None):
+    """Runs CMD once; returns (SECONDS, MAXRSS_KIB, STATUS) as described above.
+
+    STDERR None leaves stderr alone. If this process is interrupted while
+    CMD runs, CMD's process group is killed before the exception goes on.
+    """
     rss_file = None
-    if use_time:
+    if gnu_time_usable():
         fd, rss_file = tempfile.mkstemp(prefix="measure.")
         os.close(fd)
-        cmd = [GNU_TIME, "-f", "%M", "-o", rss_file] + cmd
+        cmd = [GNU_TIME, "-f", "%M", "-o", rss_file] + list(cmd)
 
     timed_out = threading.Event()
     try:
-        with open(stdin_path, "rb") as fin, open(stdout_path, "wb") as fout, \
-                open(stderr_path or os.devnull, "wb") as ferr:
+        with open(stdin, "rb") as fin, open(stdout, "wb") as fout, \
+                open(stderr or os.devnull, "wb") as ferr:
             start = time.perf_counter()
             proc = subprocess.Popen(cmd, stdin=fin, stdout=fout,
-                                    stderr=ferr if stderr_path else None,
+                                    stderr=ferr if stderr else None,
                                     start_new_session=True)
             timer = None
             if timeout is not None:
                 def kill():
                     timed_out.set()
-                    try:
-                        os.killpg(proc.pid, signal.SIGKILL)
-                    except ProcessLookupError:
-                        pass
+                    kill_group(proc.pid)
                 timer = threading.Timer(timeout, kill)
                 timer.daemon = True
                 timer.start()
-            # Reap the child ourselves to get its own resource usage.
-            _, status, usage = os.wait4(proc.pid, 0)
+            try:
+                # Reap the child ourselves to get its own resource usage.
+                _, status, usage = os.wait4(proc.pid, 0)
+            except BaseException:
+                kill_group(proc.pid)
+                raise
             end = time.perf_counter()
             if timer is not None:
                 timer.cancel()
@@ -127,7 +125,31 @@ def main(argv):
 
     if timed_out.is_set():
         result = "timeout"
-    print("%.6f %d %s" % (end - start, maxrss, result))
+    return end - start, maxrss, result
+
+
+def main(argv):
+    """Parses ARGV as above, measures the command and prints its line; returns 0."""
+    args = argv[1:]
+    if args == ["--method"]:
+        print(method())
+        return 0
+
+    redirect = {"--stdin": "stdin", "--stdout": "stdout", "--stderr": "stderr"}
+    options = {}
+    while args and args[0] != "--":
+        opt = args.pop(0)
+        if not args or opt not in list(redirect) + ["--timeout"]:
+            sys.exit("measure.py: bad option %s\n%s" % (opt, __doc__))
+        value = args.pop(0)
+        if opt == "--timeout":
+            options["timeout"] = float(value)
+        else:
+            options[redirect[opt]] = value
+    cmd = args[1:]
+    if not cmd:
+        sys.exit(__doc__)
+    print("%.6f %d %s" % measure(cmd, **options))
     return 0
 
 
