@@ -67,9 +67,9 @@ class InputReader {
   // than all are ready; the caller takes them in the same order.
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t ready_ = 0;    // blocks read and not given back, the held one included
-  std::size_t taken_ = 0;    // blocks the caller has taken
-  bool holding_ = false;     // the caller holds blocks_[(taken_ - 1) % size]
+  std::size_t ready_ = 0;  // blocks read and not given back, the held one included
+  std::size_t taken_ = 0;  // blocks the caller has taken
+  bool holding_ = false;   // the caller holds blocks_[(taken_ - 1) % size]
   bool stopping_ = false;
   std::thread reader_;
 };

@@ -87,7 +87,7 @@ class OutputWriter {
   std::uint64_t handed_ = 0;  // bytes written or handed over so far
 
   WriteQueue* queue_ = nullptr;
-  std::vector<char*> free_;              // buffers not in use (the queue's lock)
+  std::vector<char*> free_;  // buffers not in use (the queue's lock)
   OutputWriter* companion_ = nullptr;
   std::uint64_t writeLimit_ = UINT64_MAX;  // bytes past it are not written (the queue's thread)
 };

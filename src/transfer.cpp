@@ -77,8 +77,8 @@ constexpr std::size_t kWriteBuffers = 3;
 // Converts everything the input holds, reading ahead and handing the writes
 // to `queue` when it is given. Leaves in `result` the status (Completed,
 // ReadFailed or WriteFailed), the errno of a failure and the counts.
-void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
-                WriteQueue* queue, TransferResult& result) {
+void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
+                TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
   if (queue != nullptr) {

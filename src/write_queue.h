@@ -49,7 +49,7 @@ class WriteQueue {
   };
 
   void Run();
-  void Write(const Job& job);
+  static void Write(const Job& job);
 
   static constexpr std::size_t kMaxJobs = 16;  // more than all buffers in flight
 

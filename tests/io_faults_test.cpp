@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conversion.h"
@@ -173,9 +173,9 @@ ssize_t FailFirstOutputWriteLate(int fd, const void* buffer, std::size_t size) {
   std::unique_lock<std::mutex> lock(gLate.mutex);
   if (!gLate.failed && std::this_thread::get_id() != gLate.caller) {
     const unsigned target = gLate.reads + 8;
-    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30),
-                                        [target] { return gLate.reads >= target; }))
-        << "the converting thread stopped before the output failed";
+    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30), [target] {
+      return gLate.reads >= target;
+    })) << "the converting thread stopped before the output failed";
   }
   gLate.failed = true;
   errno = EIO;

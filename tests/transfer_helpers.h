@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "transfer.h"
 #include "test_support.h"
+#include "transfer.h"
 
 namespace decbytes::testing {
 

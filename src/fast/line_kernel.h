@@ -76,8 +76,8 @@ inline constexpr bool kTablesHoldTheBound = [] {
   for (unsigned value = 0; value < 1000; ++value) {
     const unsigned hundreds = value / 100;
     const unsigned lowTwo = kTimesTen[value / 10 % 10] + value % 10;
-    const bool fits = static_cast<std::int8_t>(kBelowForHundreds[hundreds]) >
-                      static_cast<std::int8_t>(lowTwo);
+    const bool fits =
+        static_cast<std::int8_t>(kBelowForHundreds[hundreds]) > static_cast<std::int8_t>(lowTwo);
     const bool sumRight = !fits || kTimesHundred[hundreds] + lowTwo == value;
     if (fits != (value < unsigned{kByteValues}) || !sumRight) return false;
   }

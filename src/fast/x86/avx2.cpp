@@ -15,8 +15,8 @@
 
 DECBYTES_TARGET_BEGIN("avx2,popcnt,bmi")
 
-#include "fast/x86/gather_groups.h"
 #include "fast/line_kernel.h"
+#include "fast/x86/gather_groups.h"
 
 namespace decbytes {
 

@@ -15,8 +15,8 @@
 
 DECBYTES_TARGET_BEGIN("ssse3,popcnt")
 
-#include "fast/x86/gather_groups.h"
 #include "fast/line_kernel.h"
+#include "fast/x86/gather_groups.h"
 #include "fast/x86/sse_bytes.h"
 
 namespace decbytes {
