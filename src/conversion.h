@@ -62,4 +62,7 @@ struct FastPathVariant {
 // fastest last; ConvertLinesFast runs the last.
 std::vector<FastPathVariant> AvailableFastPaths();
 
+// The name of the fast path that ConvertLinesFast runs.
+const char* ChosenFastPathName();
+
 }  // namespace decbytes

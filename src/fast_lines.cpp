@@ -107,9 +107,20 @@ std::vector<FastPathVariant> AvailableFastPaths() {
   return paths;
 }
 
+namespace {
+
+// The fastest path this processor runs, chosen once.
+const FastPathVariant& ChosenFastPath() {
+  static const FastPathVariant best = AvailableFastPaths().back();
+  return best;
+}
+
+}  // namespace
+
+const char* ChosenFastPathName() { return ChosenFastPath().name; }
+
 const char* ConvertLinesFast(Conversion& c, const char* lineStart, const char* end) {
-  // The best path this processor runs, chosen once.
-  static const FastPathFunction best = AvailableFastPaths().back().function;
+  static const FastPathFunction best = ChosenFastPath().function;
   return best(c, lineStart, end);
 }
 
