@@ -1,7 +1,8 @@
 // The conversion under interrupted, short and failing reads and writes,
 // through the transfer's read and write functions, and with counters past
 // 2^32: every byte still arrives once and in order, a failed output stops
-// the reading and the judging of lines, and counts never wrap.
+// the reading and the judging of lines and is written no more, and counts
+// never wrap.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -108,14 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
                       IoCase{"WritesShortAndInterrupted", ReadShort, WriteShortOrInterrupted}),
     IoCaseName);
 
-// The output refuses every byte; the report still goes to its descriptor.
-int gReportFd = -1;
-ssize_t OutputFull(int fd, const void* buffer, std::size_t size) {
-  if (fd == gReportFd) return DefaultWrite(fd, buffer, size);
-  errno = ENOSPC;
-  return -1;
-}
-
 unsigned gReads = 0;
 ssize_t CountedRead(int fd, void* buffer, std::size_t size) {
   ++gReads;
@@ -128,22 +121,78 @@ TEST(OutputFailure, StopsReading) {
   std::string input;
   for (int i = 0; i < 1 << 20; ++i) input += "65\n";  // 3 MiB in, 1 MiB out
   testing::WriteFile(dir / "in", input);
-  gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  testing::gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   gReads = 0;
+  testing::gOutputFaults = {};  // the output refuses every byte
+  testing::gOutputFaults.first = 1;
+  testing::gOutputFaults.count = ~0u;
+  testing::gOutputFaults.error = ENOSPC;
   TransferIo io;
-  io.reportFd = gReportFd;
+  io.reportFd = testing::gReportFd;
   io.read = CountedRead;
-  io.write = OutputFull;
+  io.write = testing::OutputFaultWrite;
   io.blockSize = 4096;
   io.threads = testing::TestThreads();
   SetByteBound();
   const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
-  ::close(gReportFd);
+  ::close(testing::gReportFd);
+  testing::gReportFd = -1;
   EXPECT_EQ(result.status, TransferStatus::WriteFailed);
   EXPECT_EQ(result.fileError, ENOSPC);
   EXPECT_LT(gReads, input.size() / io.blockSize / 2) << "read on after the output failed";
   EXPECT_EQ(testing::ReadFile(dir / "report"), "");
 }
+
+// An output write that fails once (the next would succeed) or that takes no
+// byte: the run ends with a write error and no summary, and that write is
+// the output's last, neither retried for ever nor followed by a flush of
+// the bytes it failed to write, which would end in a truncated file
+// reported as complete.
+struct WriteFaultCase {
+  const char* name;
+  unsigned first;  // the first output write that fails, of about five
+  unsigned count;  // how many in a row
+  ssize_t result;  // -1 (EIO) or 0 (no progress)
+};
+
+class OutputWriteFault : public ::testing::TestWithParam<WriteFaultCase> {};
+
+TEST_P(OutputWriteFault, EndsTheRunWithAWriteError) {
+  const WriteFaultCase& c = GetParam();
+  static const std::string whole(std::size_t{1} << 20, 'A');
+  static const std::string input = [] {
+    std::string lines;
+    for (std::size_t i = 0; i < whole.size(); ++i) lines += "65\n";
+    return lines;
+  }();
+  testing::gOutputFaults = {};
+  testing::gOutputFaults.first = c.first;
+  testing::gOutputFaults.count = c.count;
+  testing::gOutputFaults.result = c.result;
+  TransferIo io;
+  io.write = testing::OutputFaultWrite;
+  const auto run = TransferBytes(input, io);
+  EXPECT_EQ(run.result.status, TransferStatus::WriteFailed);
+  EXPECT_NE(run.result.fileError, 0);
+  if (c.result < 0) {
+    EXPECT_EQ(run.result.fileError, EIO);
+  }
+  EXPECT_EQ(testing::gOutputFaults.calls, c.first) << "output writes made, the failed one last";
+  EXPECT_LT(run.output.size(), whole.size());
+  EXPECT_TRUE(whole.starts_with(run.output)) << "the output is not a prefix of the whole";
+  EXPECT_EQ(run.report, "") << "a summary after a failed write";
+}
+
+std::string WriteFaultName(const ::testing::TestParamInfo<WriteFaultCase>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Seams, OutputWriteFault,
+                         ::testing::Values(WriteFaultCase{"FirstFailsOnce", 1, 1, -1},
+                                           WriteFaultCase{"ThirdFailsOnce", 3, 1, -1},
+                                           WriteFaultCase{"FirstTakesNothing", 1, ~0u, 0},
+                                           WriteFaultCase{"ThirdTakesNothing", 3, ~0u, 0}),
+                         WriteFaultName);
 
 // The writing thread's failure, forced to come late: the first write of the
 // output waits until the reading thread has read eight blocks more, so that
@@ -169,7 +218,7 @@ ssize_t CountReads(int fd, void* buffer, std::size_t size) {
 }
 
 ssize_t FailFirstOutputWriteLate(int fd, const void* buffer, std::size_t size) {
-  if (fd == gReportFd) return DefaultWrite(fd, buffer, size);
+  if (fd == testing::gReportFd) return DefaultWrite(fd, buffer, size);
   std::unique_lock<std::mutex> lock(gLate.mutex);
   if (!gLate.failed && std::this_thread::get_id() != gLate.caller) {
     const unsigned target = gLate.reads + 8;
@@ -190,18 +239,18 @@ TEST(OutputFailure, LateOnTheWritingThreadCutsTheReport) {
   SetByteBound();
   std::string reports[2];
   for (const Threads threads : {Threads::Off, Threads::On}) {
-    gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    testing::gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     gLate.reads = 0;
     gLate.failed = false;
     gLate.caller = std::this_thread::get_id();
     TransferIo io;
-    io.reportFd = gReportFd;
+    io.reportFd = testing::gReportFd;
     io.read = CountReads;
     io.write = FailFirstOutputWriteLate;
     io.blockSize = 4096;
     io.threads = threads;
     const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
-    ::close(gReportFd);
+    ::close(testing::gReportFd);
     EXPECT_EQ(result.status, TransferStatus::WriteFailed);
     reports[threads == Threads::On] = testing::ReadFile(dir / "report");
   }

@@ -1,9 +1,11 @@
-// Runs `transfer` on bytes in a scratch directory and collects what it made.
+// Runs `transfer` on bytes in a scratch directory and collects what it made,
+// and a write function that fails the output's writes as a test arranges.
 #pragma once
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -30,6 +32,10 @@ struct TransferRun {
   std::string report;  // what went to the report stream
 };
 
+// The report's descriptor while a transfer runs, so that a write function
+// tells the report's writes from the output's. TransferBytes sets it.
+inline int gReportFd = -1;
+
 // Converts `input` with MaxValue at `maxValue` (the bound the command line
 // sets, unless a test asks for another).
 inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
@@ -43,9 +49,11 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
   io.reportFd = reportFd;
   if (io.threads == Threads::Auto) io.threads = TestThreads();
   MaxValue = maxValue;
+  gReportFd = reportFd;
   TransferRun run;
   run.result = transfer(in.c_str(), out.c_str(), io);
   ::close(reportFd);
+  gReportFd = -1;
   run.output = ReadFile(out);
   // Warnings name the input by the path given; keep just its file name.
   run.report = ReadFile(report);
@@ -54,6 +62,40 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
     run.report.erase(at, prefix.size());
   }
   return run;
+}
+
+// How OutputFaultWrite treats the output's writes (to any descriptor but
+// gReportFd's): `count` of them, from the `first` (counting from 1), fail by
+// returning `result`, -1 with errno `error` or 0 (no progress); the others
+// are written. The report's writes always go through.
+struct OutputFaults {
+  unsigned first = 0;  // 0: none fails
+  unsigned count = 1;
+  ssize_t result = -1;
+  int error = EIO;
+  unsigned calls = 0;  // the output's writes made so far
+};
+inline OutputFaults gOutputFaults;
+
+// Past this many output writes, every one fails with ELOOP, so that a writer
+// retrying a failed write for ever ends, and the test can count its tries.
+// Enough for runs of a few MiB of output.
+constexpr unsigned kMaxOutputWrites = 100;
+
+inline ssize_t OutputFaultWrite(int fd, const void* buffer, std::size_t size) {
+  if (fd == gReportFd) return DefaultWrite(fd, buffer, size);
+  OutputFaults& faults = gOutputFaults;
+  ++faults.calls;
+  if (faults.calls > kMaxOutputWrites) {
+    errno = ELOOP;
+    return -1;
+  }
+  if (faults.first != 0 && faults.calls >= faults.first &&
+      faults.calls - faults.first < faults.count) {
+    if (faults.result < 0) errno = faults.error;
+    return faults.result;
+  }
+  return DefaultWrite(fd, buffer, size);
 }
 
 // The warning and summary texts, as the report writes them for "in.txt".

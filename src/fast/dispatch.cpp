@@ -74,8 +74,20 @@ std::vector<FastPathVariant> PathsUnderTest() {
   return paths;
 }
 
+namespace {
+
+// The fastest path this processor runs, chosen once.
+const FastPathVariant& ChosenFastPath() {
+  static const FastPathVariant best = RunnableFastPaths().back();
+  return best;
+}
+
+}  // namespace
+
+const char* ChosenFastPathName() { return ChosenFastPath().name; }
+
 const char* ConvertLinesFast(Conversion& c, const char* lineStart, const char* end) {
-  static const FastPathFunction best = RunnableFastPaths().back().function;
+  static const FastPathFunction best = ChosenFastPath().function;
   return best(c, lineStart, end);
 }
 

@@ -27,6 +27,9 @@ inline constexpr int kByteValues = 256;
 // The fastest path this processor runs, chosen once.
 const char* ConvertLinesFast(Conversion& conversion, const char* lineStart, const char* end);
 
+// The name of the path ConvertLinesFast runs.
+const char* ChosenFastPathName();
+
 struct FastPathVariant {
   const char* name;
   FastPathFunction function;  // nullptr for the general path alone

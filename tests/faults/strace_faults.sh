@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # System calls made to fail, or to be interrupted, by strace: reads of the
 # input (the first, or the third, in the middle of a 3 MB input read in
-# 256 KiB blocks), the output's fstat and ftruncate, the closes of both
-# files, and every other read and write interrupted by a signal (EINTR).
-# A failure gives exit status 1, its message and no summary; an interrupted
-# call is retried and the run completes as if nothing happened.
+# 256 KiB blocks), one write of the output (the second of four: failing with
+# EIO, or taking no byte, when the next would succeed), the output's fstat
+# and ftruncate, the closes of both files, and every other read and write
+# interrupted by a signal (EINTR). A failure gives exit status 1, its
+# message and no summary; an interrupted call is retried and the run
+# completes as if nothing happened.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools strace taskset
@@ -32,6 +34,8 @@ summary='\n1000000 characters transferred with 0 errors \n\n'
 cases=(
   "read:error=EIO:when=1|$in|$in|$out|1|Can't read the input file '$in': Input/output error|empty"
   "read:error=EIO:when=3|$in|$in|$out|1|Can't read the input file '$in': Input/output error|prefix"
+  "write:error=EIO:when=2|$out|$in|$out|1|Can't write the output file '$out': Input/output error|prefix"
+  "write:retval=0:when=2|$out|$in|$out|1|Can't write the output file '$out': Input/output error|prefix"
   "close:error=EIO|$out|$in|$out|1|Can't write the output file '$out': Input/output error|whole"
   "close:error=EIO|$in|$in|$out|1|Can't read the input file '$in': Input/output error|whole"
   "$fstat_call:error=EIO:when=2|$data|$data|$data|1|Can't create the output file '$data'|input"
