@@ -49,6 +49,8 @@ void OutputWriter::UseQueue(WriteQueue& queue, std::size_t buffers) {
   queue_ = &queue;
 }
 
+void OutputWriter::TruncateFirst() { queue_->Submit(*this, nullptr, 0, 0, 0); }
+
 bool OutputWriter::Put(char byte) {
   char* cursor = Reserve(1);
   if (cursor == nullptr) return false;

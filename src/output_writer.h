@@ -45,6 +45,12 @@ class OutputWriter {
   // warning about a later line reaches the report.
   void CutsWith(OutputWriter& companion) { companion_ = &companion; }
 
+  // Has the queue truncate the file to nothing before its first write. A
+  // failure of the truncation fails the writer like a failed write, with
+  // truncateFailed() true, and the companion writes nothing.
+  void TruncateFirst();
+  bool truncateFailed() const { return truncateFailed_; }
+
   // Returns a cursor with at least `count` free bytes behind it (count must
   // not exceed the capacity), writing out whole pages first when needed;
   // nullptr once a write has failed. The caller writes there and hands the
@@ -90,6 +96,7 @@ class OutputWriter {
   std::vector<char*> free_;  // buffers not in use (the queue's lock)
   OutputWriter* companion_ = nullptr;
   std::uint64_t writeLimit_ = UINT64_MAX;  // bytes past it are not written (the queue's thread)
+  bool truncateFailed_ = false;            // set by the queue's thread, read after a Drain
 };
 
 // Closes `fd`; returns 0, or the errno of a failed close.

@@ -46,9 +46,11 @@ bool SameRegularFile(const struct stat& a, const struct stat& b) {
 
 // Opens the output for writing, creating it with mode 0666 less the umask.
 // Truncates a regular file only after making sure it is not the input, so
-// that naming the input twice never empties it. Returns the descriptor, or
-// -1 with `status` set to why not.
-int OpenOutput(const char* name, const struct stat& input, TransferStatus& status) {
+// that naming the input twice never empties it: here, or, when
+// `truncateLater` is given, by setting it for the writing thread to do
+// first. Returns the descriptor, or -1 with `status` set to why not.
+int OpenOutput(const char* name, const struct stat& input, bool* truncateLater,
+               TransferStatus& status) {
   const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     status = TransferStatus::OutputOpenFailed;
@@ -59,6 +61,9 @@ int OpenOutput(const char* name, const struct stat& input, TransferStatus& statu
     status = TransferStatus::OutputOpenFailed;
   } else if (SameRegularFile(input, output)) {
     status = TransferStatus::OutputIsInput;
+  } else if (S_ISREG(output.st_mode) && truncateLater != nullptr) {
+    *truncateLater = true;
+    return fd;
   } else if (S_ISREG(output.st_mode) && ::ftruncate(fd, 0) != 0) {
     status = TransferStatus::OutputOpenFailed;
   } else {
@@ -75,16 +80,19 @@ constexpr std::size_t kInputBlocksAhead = 3;
 constexpr std::size_t kWriteBuffers = 3;
 
 // Converts everything the input holds, reading ahead and handing the writes
-// to `queue` when it is given. Leaves in `result` the status (Completed,
-// ReadFailed or WriteFailed), the errno of a failure and the counts.
-void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
-                TransferResult& result) {
+// to `queue` when it is given, its first job the output's truncation when
+// `truncate` says so. Leaves in `result` the status (Completed, ReadFailed,
+// WriteFailed, or OutputOpenFailed when that truncation failed), the errno
+// of a failure and the counts.
+void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
+                WriteQueue* queue, bool truncate, TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
   if (queue != nullptr) {
-    static_cast<void>(input.ReadAhead(kInputBlocksAhead));
     output.UseQueue(*queue, kWriteBuffers);
     output.CutsWith(report.writer());
+    if (truncate) output.TruncateFirst();
+    static_cast<void>(input.ReadAhead(kInputBlocksAhead));
   }
   Conversion conversion{output, report};
   for (;;) {
@@ -105,20 +113,21 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
     result.status = TransferStatus::WriteFailed;
     result.fileError = output.error();
   }
+  if (output.truncateFailed()) {  // came before anything else went wrong
+    result.status = TransferStatus::OutputOpenFailed;
+    result.fileError = 0;
+  }
   result.bytesWritten = conversion.bytesWritten;
   result.illegalLines = conversion.illegalLines;
 }
 
-// Starts the writing thread and sends the report through it; leaves `queue`
-// empty, for a transfer on the calling thread alone, when no thread can be
-// started.
-void StartThreads(std::optional<WriteQueue>& queue, Report& report) {
+// Starts the writing thread; leaves `queue` empty, for a transfer on the
+// calling thread alone, when no thread can be started.
+void StartWriting(std::optional<WriteQueue>& queue) {
   try {
     queue.emplace();
   } catch (const std::system_error&) {
-    return;
   }
-  report.writer().UseQueue(*queue, kWriteBuffers);
 }
 
 }  // namespace
@@ -131,16 +140,21 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
     result.status = TransferStatus::InputOpenFailed;
     return result;
   }
-  const int outputFd = OpenOutput(outputName, inputStatus, result.status);
+  // With the threads, the output's old content is freed on the writing
+  // thread while the first blocks are read and converted.
+  std::optional<WriteQueue> queue;  // outlives the writers that use it
+  if (UseThreads(io.threads, inputStatus)) StartWriting(queue);
+  bool truncateLater = false;
+  const int outputFd =
+      OpenOutput(outputName, inputStatus, queue ? &truncateLater : nullptr, result.status);
   if (outputFd < 0) {
     CloseUnused(inputFd);
     return result;
   }
 
-  std::optional<WriteQueue> queue;  // outlives the writers that use it
   Report report(io.reportFd, inputName, io.write);
-  if (UseThreads(io.threads, inputStatus)) StartThreads(queue, report);
-  ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, result);
+  if (queue) report.writer().UseQueue(*queue, kWriteBuffers);
+  ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, truncateLater, result);
 
   const int inputCloseError = CloseChecked(inputFd);
   const int outputCloseError = CloseChecked(outputFd);

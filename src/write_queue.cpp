@@ -1,5 +1,7 @@
 #include "write_queue.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "output_writer.h"
@@ -55,7 +57,7 @@ void WriteQueue::Run() {
     Write(job);
     lock.lock();
     busy_ = false;
-    job.writer->free_.push_back(job.data);
+    if (job.data != nullptr) job.writer->free_.push_back(job.data);
     done_.notify_all();
   }
 }
@@ -66,9 +68,15 @@ void WriteQueue::Run() {
 void WriteQueue::Write(const Job& job) {
   OutputWriter& writer = *job.writer;
   if (writer.failed() || job.start >= writer.writeLimit_) return;
-  const std::size_t size =
-      static_cast<std::size_t>(std::min<std::uint64_t>(job.size, writer.writeLimit_ - job.start));
-  const int error = WriteFully(writer.write_, writer.fd_, job.data, size);
+  int error = 0;
+  if (job.data == nullptr) {
+    writer.truncateFailed_ = ::ftruncate(writer.fd_, 0) != 0;
+    if (writer.truncateFailed_) error = errno;
+  } else {
+    const std::size_t size = static_cast<std::size_t>(
+        std::min<std::uint64_t>(job.size, writer.writeLimit_ - job.start));
+    error = WriteFully(writer.write_, writer.fd_, job.data, size);
+  }
   if (error == 0) return;
   writer.error_.store(error);
   if (writer.companion_ != nullptr) writer.companion_->writeLimit_ = job.mark;

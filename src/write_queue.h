@@ -29,7 +29,8 @@ class WriteQueue {
   // written after everything handed over before. `start` is the place of
   // the first byte among all the bytes `writer` has collected, and `mark`
   // how many bytes the writer's companion (see OutputWriter::CutsWith) had
-  // collected when these were handed over.
+  // collected when these were handed over. No data (nullptr) asks for the
+  // writer's file to be truncated to nothing.
   void Submit(OutputWriter& writer, char* data, std::size_t size, std::uint64_t start,
               std::uint64_t mark);
 
