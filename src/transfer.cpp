@@ -84,8 +84,8 @@ constexpr std::size_t kWriteBuffers = 3;
 // `truncate` says so. Leaves in `result` the status (Completed, ReadFailed,
 // WriteFailed, or OutputOpenFailed when that truncation failed), the errno
 // of a failure and the counts.
-void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
-                WriteQueue* queue, bool truncate, TransferResult& result) {
+void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
+                bool truncate, TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
   if (queue != nullptr) {

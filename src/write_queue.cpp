@@ -73,8 +73,8 @@ void WriteQueue::Write(const Job& job) {
     writer.truncateFailed_ = ::ftruncate(writer.fd_, 0) != 0;
     if (writer.truncateFailed_) error = errno;
   } else {
-    const std::size_t size = static_cast<std::size_t>(
-        std::min<std::uint64_t>(job.size, writer.writeLimit_ - job.start));
+    const std::size_t size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(job.size, writer.writeLimit_ - job.start));
     error = WriteFully(writer.write_, writer.fd_, job.data, size);
   }
   if (error == 0) return;

@@ -116,53 +116,6 @@ TEST(CommandLine, OpenFailures) {
   EXPECT_EQ(ReadFile(dir / "out"), "old");
 }
 
-// Naming the input as the output, by any path, refuses and leaves it whole.
-TEST(CommandLine, OutputIsInputIsRefused) {
-  ScratchDir dir;
-  RunOptions options;
-  options.workingDir = dir.path();
-  ::mkdir((dir / "sub").c_str(), 0755);
-  WriteFile(dir / "data", "65\n66\n");
-  ASSERT_EQ(::symlink("data", (dir / "link").c_str()), 0);
-  ASSERT_EQ(::link((dir / "data").c_str(), (dir / "hard").c_str()), 0);
-
-  for (const std::string output : {"data", "./data", "link", "hard", "sub/../data"}) {
-    const RunOutcome run = RunProgram({"data", output}, options);
-    EXPECT_EQ(run.exitStatus, 1) << output;
-    EXPECT_EQ(run.err, "Can't create the output file '" + output + "': it is the input file\n");
-    EXPECT_EQ(run.out, "");
-  }
-  options.stdinPath = dir / "data";
-  const RunOutcome run = RunProgram({"/dev/stdin", "data"}, options);
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(ReadFile(dir / "data"), "65\n66\n");
-}
-
-// A full output device: the failure is named with the system's reason and
-// the run ends with status 1 and no summary.
-TEST(CommandLine, WriteErrorIsReported) {
-  ScratchDir dir;
-  WriteFile(dir / "in", "1\nx\n2\n");
-  const RunOutcome run = RunProgram({dir / "in", "/dev/full"});
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "Can't write the output file '/dev/full': No space left on device\n");
-  EXPECT_EQ(run.out,
-            "\nWarning : " + (dir / "in") + " : (line 2) : 'x' is an illegal input string \n");
-}
-
-// A standard output that cannot be written: the output file is still
-// complete, and the status is 1.
-TEST(CommandLine, StandardOutputErrorIsReported) {
-  ScratchDir dir;
-  WriteFile(dir / "in", "1\nx\n2\n");
-  RunOptions options;
-  options.stdoutPath = "/dev/full";
-  const RunOutcome run = RunProgram({dir / "in", dir / "out"}, options);
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "Can't write the standard output: No space left on device\n");
-  EXPECT_EQ(ReadFile(dir / "out"), "\x01\x02");
-}
-
 // Illegal lines are not failures: the status stays 0.
 TEST(CommandLine, IllegalLinesStillSucceed) {
   ScratchDir dir;

@@ -26,41 +26,13 @@ namespace {
 
 using testing::TransferBytes;
 
-// Every other call is interrupted before it does anything.
-ssize_t ReadInterrupted(int fd, void* buffer, std::size_t size) {
-  static unsigned calls = 0;
-  if (++calls % 2 == 1) {
-    errno = EINTR;
-    return -1;
-  }
-  return DefaultRead(fd, buffer, size);
-}
-
-ssize_t WriteInterrupted(int fd, const void* buffer, std::size_t size) {
-  static unsigned calls = 0;
-  if (++calls % 2 == 1) {
-    errno = EINTR;
-    return -1;
-  }
-  return DefaultWrite(fd, buffer, size);
-}
-
-// Each call takes a varying count of at most 4099 bytes, however many are
-// asked for.
-ssize_t ReadShort(int fd, void* buffer, std::size_t size) {
-  static unsigned calls = 0;
-  return DefaultRead(fd, buffer, std::min<std::size_t>(size, 1 + ++calls * 37 % 4099));
-}
-
-ssize_t WriteShort(int fd, const void* buffer, std::size_t size) {
-  static unsigned calls = 0;
-  return DefaultWrite(fd, buffer, std::min<std::size_t>(size, 1 + ++calls * 37 % 4099));
-}
-
-ssize_t WriteShortOrInterrupted(int fd, const void* buffer, std::size_t size) {
-  static unsigned calls = 0;
-  return ++calls % 3 == 0 ? WriteInterrupted(fd, buffer, size) : WriteShort(fd, buffer, size);
-}
+// Every other call interrupted before it does anything; every call short.
+constexpr auto ReadInterrupted = testing::FailEvery<void*, DefaultRead, 2, 1, EINTR>;
+constexpr auto WriteInterrupted = testing::FailEvery<const void*, DefaultWrite, 2, 1, EINTR>;
+constexpr auto ReadShort = testing::Shortened<void*, DefaultRead>;
+constexpr auto WriteShort = testing::Shortened<const void*, DefaultWrite>;
+// Every third call interrupted, the others short.
+constexpr auto WriteShortOrInterrupted = testing::FailEvery<const void*, WriteShort, 3, 0, EINTR>;
 
 // Every value in turn and an illegal line now and then: more than one
 // output buffer, and a report of many warnings.

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -62,6 +63,28 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
     run.report.erase(at, prefix.size());
   }
   return run;
+}
+
+// A read or write seam whose calls, counted from 1, fail with `kError`
+// before doing anything when their number modulo `kEvery` is `kFailing`;
+// the other calls go through to `kCall`.
+template <class Buffer, ssize_t (*kCall)(int, Buffer, std::size_t), unsigned kEvery,
+          unsigned kFailing, int kError>
+ssize_t FailEvery(int fd, Buffer buffer, std::size_t size) {
+  static unsigned calls = 0;
+  if (++calls % kEvery == kFailing) {
+    errno = kError;
+    return -1;
+  }
+  return kCall(fd, buffer, size);
+}
+
+// A read or write seam whose every call takes a varying count of at most
+// 4099 bytes, however many are asked for.
+template <class Buffer, ssize_t (*kCall)(int, Buffer, std::size_t)>
+ssize_t Shortened(int fd, Buffer buffer, std::size_t size) {
+  static unsigned calls = 0;
+  return kCall(fd, buffer, std::min<std::size_t>(size, 1 + ++calls * 37 % 4099));
 }
 
 // How OutputFaultWrite treats the output's writes (to any descriptor but

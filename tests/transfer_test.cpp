@@ -106,18 +106,9 @@ TEST(TransferBound, MaxValueAtLoadValue) {
 
 // A read error in the middle of the input stops the transfer: it is never
 // taken for the end of the input, and no summary is written.
-ssize_t FailSecondRead(int fd, void* buffer, std::size_t size) {
-  static int calls = 0;
-  if (++calls % 2 == 0) {
-    errno = EIO;
-    return -1;
-  }
-  return DefaultRead(fd, buffer, size);
-}
-
 TEST(TransferFailures, ReadErrorIsNotEndOfInput) {
   TransferIo io;
-  io.read = FailSecondRead;
+  io.read = testing::FailEvery<void*, DefaultRead, 2, 0, EIO>;
   io.blockSize = 4;
   const auto run = TransferBytes("1\n2\n3\n4\n", io);
   EXPECT_EQ(run.result.status, TransferStatus::ReadFailed);
