@@ -7,26 +7,30 @@
 # message.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need_tools env head yes
+need_tools env head yes taskset
 env --default-signal=PIPE true 2>/dev/null ||
   skip "env cannot set a signal's handling (coreutils 8.31 or later)"
 
-# 100000 legal lines, each followed by an illegal one: about 9 MB of report.
-yes $'65\nx' | head -n 200000 >"$scratch/mixed" || true
-head -c 100000 /dev/zero | tr '\0' 'A' >"$scratch/mixed.want"
+# 3400000 legal lines, each followed by an illegal one: 17 MB of input (run
+# each way, with the threads and on one CPU) and some 300 MB of report.
+yes $'65\nx' | head -n 6800000 >"$scratch/mixed" || true
+head -c 3400000 /dev/zero | tr '\0' 'A' >"$scratch/mixed.want"
 
+for way in "${ways[@]}"; do
+set_way "$way"
 for handling in default ignore; do
-  begin_case "report piped into head -n 1, SIGPIPE $handling"
+  begin_case "report piped into head -n 1, SIGPIPE $handling ($way)"
   rm -f "$scratch/out"
   set +e +o pipefail
-  env --"$handling"-signal=PIPE "$program" "$scratch/mixed" "$scratch/out" 2>"$scratch/stderr" |
-    head -n 1 >"$scratch/stdout"
+  env --"$handling"-signal=PIPE "${pin[@]}" "$program" "$scratch/mixed" "$scratch/out" \
+    2>"$scratch/stderr" | head -n 1 >"$scratch/stdout"
   status=${PIPESTATUS[0]}
   set -e -o pipefail
   expect_status 1
   expect_stderr "Can't write the standard output: Broken pipe"
   expect_stdout '\n'
   expect_same_bytes "$scratch/out" "$scratch/mixed.want"
+done
 done
 
 finish

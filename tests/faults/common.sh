@@ -45,7 +45,7 @@ fail() {
 
 # Runs a command with stdout sent to $run_stdout (default: a file in the
 # scratch directory) and stderr to $scratch/stderr; sets $status.
-# The two ways the program runs an input of a MiB or more: with its reading
+# The two ways the program runs an input of 16 MiB or more: with its reading
 # and writing threads, as it is, and on its calling thread alone, pinned to
 # one CPU. Scripts run their large-input cases each way: set_way NAME puts
 # the way's command prefix in `pin` (an array, empty for the threads).

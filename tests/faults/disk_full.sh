@@ -10,7 +10,8 @@ need_tools prlimit timeout yes taskset
 
 warning="\nWarning : $scratch/bad : (line 1) : 'x' is an illegal input string \n"
 printf 'x\n65\n66\n' >"$scratch/bad"   # small: written only by the final flush
-make_lines "$scratch/big" 1000000      # 1 MB of output: flushed along the way
+make_lines "$scratch/big" 6000000      # 6 MB of output, 18 MB of input: flushed
+                                       # along the way, and on the threads
 { printf 'x\n'; cat "$scratch/big"; } >"$scratch/bigbad"  # and a warning first
 
 # The large inputs' cases run each way: with the threads and on one CPU.

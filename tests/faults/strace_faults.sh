@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # System calls made to fail, or to be interrupted, by strace: reads of the
-# input (the first, or the third, in the middle of a 3 MB input read in
+# input (the first, or the third, in the middle of an 18 MB input read in
 # 256 KiB blocks), one write of the output (the second of four: failing with
 # EIO, or taking no byte, when the next would succeed), the output's fstat
 # and ftruncate, the closes of both files, and every other read and write
@@ -15,7 +15,7 @@ strace -f -o /dev/null true 2>/dev/null || skip "strace cannot trace here"
 # LeakSanitizer cannot run under a tracer.
 export ASAN_OPTIONS=detect_leaks=0
 
-make_lines "$scratch/big" 1000000
+make_lines "$scratch/big" 6000000  # 18 MB: large enough for the threads
 in=$scratch/big
 out=$scratch/out
 data=$scratch/data
@@ -25,7 +25,7 @@ cp "$data" "$scratch/data.before"
 fstat_call=$(strace -f -qq -o /dev/stdout -P "$data" -e trace=%fstat,statx \
   "$program" "$data" /dev/null | sed -n '1s/^[0-9]* *\([a-z0-9_]*\)(.*/\1/p')
 [[ -n $fstat_call ]] || fail "found no fstat call"
-summary='\n1000000 characters transferred with 0 errors \n\n'
+summary='\n6000000 characters transferred with 0 errors \n\n'
 
 # The fault | the paths whose calls it hits (-P takes canonical paths, which
 # the names given to the program are) | input | output | exit status | the
