@@ -39,6 +39,7 @@ class OutputWriter {
   // `buffers` buffers in all (at least 2) so that it fills one while others
   // are written. The queue must outlive the writer's last Flush.
   void UseQueue(WriteQueue& queue, std::size_t buffers);
+  bool queued() const { return queue_ != nullptr; }
 
   // Makes `companion` write none of the bytes it collects after this
   // writer's failed block was handed over: once the output fails, no

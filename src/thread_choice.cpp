@@ -1,6 +1,7 @@
 #include "thread_choice.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 
 namespace decbytes {
 
@@ -26,6 +27,14 @@ bool UseThreads(Threads threads, const struct stat& input) {
       break;
   }
   return S_ISREG(input.st_mode) && input.st_size >= kThreadsFromBytes && CpusAvailable() > 1;
+}
+
+bool WriteBehind(int fd) {
+  struct stat target;
+  if (::fstat(fd, &target) != 0 || !S_ISCHR(target.st_mode)) return true;
+  struct stat null;
+  return ::stat("/dev/null", &null) != 0 || !S_ISCHR(null.st_mode) ||
+         target.st_rdev != null.st_rdev;
 }
 
 }  // namespace decbytes

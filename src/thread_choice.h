@@ -27,4 +27,11 @@ inline constexpr std::int64_t kThreadsFromBytes = std::int64_t{16} << 20;
 // read on the calling thread.
 bool UseThreads(Threads threads, const struct stat& input);
 
+// True when, with the threads, the writes to `fd` should go to the writing
+// thread: all but those to the null device, which cost nothing and reach no
+// one, so that handing them over block by block would only slow the
+// transfer down (a report of warnings thrown away, or an output when only
+// the report is wanted).
+bool WriteBehind(int fd);
+
 }  // namespace decbytes

@@ -80,18 +80,18 @@ constexpr std::size_t kInputBlocksAhead = 3;
 constexpr std::size_t kWriteBuffers = 3;
 
 // Converts everything the input holds, reading ahead and handing the writes
-// to `queue` when it is given, its first job the output's truncation when
-// `truncate` says so. Leaves in `result` the status (Completed, ReadFailed,
-// WriteFailed, or OutputOpenFailed when that truncation failed), the errno
-// of a failure and the counts.
+// that are worth it (see WriteBehind) to `queue` when it is given, its first
+// job the output's truncation when `truncate` says so. Leaves in `result` the
+// status (Completed, ReadFailed, WriteFailed, or OutputOpenFailed when that
+// truncation failed), the errno of a failure and the counts.
 void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
                 bool truncate, TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, kOutputBufferSize, io.write);
   if (queue != nullptr) {
-    output.UseQueue(*queue, kWriteBuffers);
-    output.CutsWith(report.writer());
-    if (truncate) output.TruncateFirst();
+    if (WriteBehind(outputFd)) output.UseQueue(*queue, kWriteBuffers);
+    if (output.queued() && report.writer().queued()) output.CutsWith(report.writer());
+    if (truncate) output.TruncateFirst();  // only regular files, which are written behind
     static_cast<void>(input.ReadAhead(kInputBlocksAhead));
   }
   Conversion conversion{output, report};
@@ -153,7 +153,7 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
   }
 
   Report report(io.reportFd, inputName, io.write);
-  if (queue) report.writer().UseQueue(*queue, kWriteBuffers);
+  if (queue && WriteBehind(io.reportFd)) report.writer().UseQueue(*queue, kWriteBuffers);
   ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, truncateLater, result);
 
   const int inputCloseError = CloseChecked(inputFd);

@@ -38,13 +38,15 @@ struct TransferRun {
 inline int gReportFd = -1;
 
 // Converts `input` with MaxValue at `maxValue` (the bound the command line
-// sets, unless a test asks for another).
+// sets, unless a test asks for another), into files of a scratch directory
+// unless `outputPath` or `reportPath` name others.
 inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
-                                 int maxValue = kByteValues) {
+                                 int maxValue = kByteValues, const std::string& outputPath = "",
+                                 const std::string& reportPath = "") {
   ScratchDir dir;
   const std::string in = dir / "in.txt";
-  const std::string out = dir / "out.bin";
-  const std::string report = dir / "report";
+  const std::string out = outputPath.empty() ? dir / "out.bin" : outputPath;
+  const std::string report = reportPath.empty() ? dir / "report" : reportPath;
   WriteFile(in, input);
   const int reportFd = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   io.reportFd = reportFd;
