@@ -20,6 +20,8 @@ ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size) {
   return ::write(fd, buffer, size);
 }
 
+int DefaultTruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+
 int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count) {
   while (count > 0) {
     const ssize_t written = write(fd, bytes, count);
@@ -49,7 +51,10 @@ void OutputWriter::UseQueue(WriteQueue& queue, std::size_t buffers) {
   queue_ = &queue;
 }
 
-void OutputWriter::TruncateFirst() { queue_->Submit(*this, nullptr, 0, 0, 0); }
+void OutputWriter::TruncateFirst(TruncateFunction truncate) {
+  truncate_ = truncate;
+  queue_->Submit(*this, nullptr, 0, 0, 0);
+}
 
 bool OutputWriter::Put(char byte) {
   char* cursor = Reserve(1);

@@ -26,6 +26,10 @@ ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size);
 // write (EIO for a write that wrote nothing).
 int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count);
 
+// The ftruncate(2) interface; tests put a failing one in its place.
+using TruncateFunction = int (*)(int fd, off_t length);
+int DefaultTruncate(int fd, off_t length);
+
 // The first failed write sticks: from then on nothing more is written, and
 // error() holds the errno of that failure.
 class OutputWriter {
@@ -46,10 +50,11 @@ class OutputWriter {
   // warning about a later line reaches the report.
   void CutsWith(OutputWriter& companion) { companion_ = &companion; }
 
-  // Has the queue truncate the file to nothing before its first write. A
-  // failure of the truncation fails the writer like a failed write, with
-  // truncateFailed() true, and the companion writes nothing.
-  void TruncateFirst();
+  // Has the queue truncate the file to nothing through `truncate` before
+  // its first write. A failure of the truncation fails the writer like a
+  // failed write, with truncateFailed() true, and the companion writes
+  // nothing.
+  void TruncateFirst(TruncateFunction truncate);
   bool truncateFailed() const { return truncateFailed_; }
 
   // Returns a cursor with at least `count` free bytes behind it (count must
@@ -96,6 +101,7 @@ class OutputWriter {
   WriteQueue* queue_ = nullptr;
   std::vector<char*> free_;  // buffers not in use (the queue's lock)
   OutputWriter* companion_ = nullptr;
+  TruncateFunction truncate_ = DefaultTruncate;  // the queue's truncation
   std::uint64_t writeLimit_ = UINT64_MAX;  // bytes past it are not written (the queue's thread)
   bool truncateFailed_ = false;            // set by the queue's thread, read after a Drain
 };

@@ -8,7 +8,6 @@ namespace decbytes {
 
 namespace {
 
-constexpr std::size_t kReportBufferSize = 256 * 1024;
 constexpr std::size_t kMaxDigits = 20;      // of a 64-bit count
 constexpr std::size_t kMaxFieldLength = 3;  // of the field a warning shows
 constexpr std::string_view kWarningOpening = "\nWarning : ";
@@ -53,19 +52,19 @@ inline char* CopyField(char* cursor, std::string_view field) {
   }
 }
 
-// The report's buffer: 256 KiB, or more when the input's name is so long that
-// a warning would not fit, so that every warning is one reservation.
-std::size_t ReportBufferSize(std::string_view inputName) {
+// The report's buffer: `asked`, or more when the input's name is so long
+// that a warning would not fit.
+std::size_t ReportBufferSize(std::string_view inputName, std::size_t asked) {
   const std::size_t longestWarning = kWarningOpening.size() + inputName.size() +
                                      kLineOpening.size() + kMaxDigits + kFieldOpening.size() +
                                      kMaxFieldLength + kWarningClosing.size();
-  return std::max(kReportBufferSize, longestWarning + kCopyPiece);
+  return std::max(asked, longestWarning + kCopyPiece);
 }
 
 }  // namespace
 
-Report::Report(int fd, std::string_view inputName, WriteFunction write)
-    : out_(fd, ReportBufferSize(inputName), write) {
+Report::Report(int fd, std::string_view inputName, WriteFunction write, std::size_t bufferSize)
+    : out_(fd, ReportBufferSize(inputName, bufferSize), write) {
   const std::size_t longest = kWarningOpening.size() + inputName.size() + kLineOpening.size() +
                               kMaxDigits + kFieldOpening.size();
   head_ = std::make_unique<char[]>(longest + kCopyPiece);

@@ -2,6 +2,7 @@
 // illegal line and the closing summary, in their fixed byte-exact forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -10,9 +11,16 @@
 
 namespace decbytes {
 
+// The report's buffer: what it collects before a write.
+inline constexpr std::size_t kReportBufferSize = 256 * 1024;
+
 class Report {
  public:
-  Report(int fd, std::string_view inputName, WriteFunction write = DefaultWrite);
+  // Collects the report in a buffer of `bufferSize` bytes, or more when the
+  // input's name is so long that a warning would not fit, so that every
+  // warning is one reservation.
+  Report(int fd, std::string_view inputName, WriteFunction write = DefaultWrite,
+         std::size_t bufferSize = kReportBufferSize);
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.

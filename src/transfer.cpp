@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <system_error>
@@ -14,11 +15,6 @@
 namespace decbytes {
 
 namespace {
-
-// The output goes out in writes of 256 KiB (whole pages); the buffer holds
-// a page more, so that a reservation of up to a page still fits once 256
-// KiB have gathered.
-constexpr std::size_t kOutputBufferSize = 256 * 1024 + 4096;
 
 // Inputs and outputs past 2 GiB need 64-bit file offsets, which 32-bit
 // builds get from _FILE_OFFSET_BITS=64 (set for every target in CMake).
@@ -45,12 +41,12 @@ bool SameRegularFile(const struct stat& a, const struct stat& b) {
 }
 
 // Opens the output for writing, creating it with mode 0666 less the umask.
-// Truncates a regular file only after making sure it is not the input, so
-// that naming the input twice never empties it: here, or, when
-// `truncateLater` is given, by setting it for the writing thread to do
+// Truncates a regular file, through `truncate`, only after making sure it is
+// not the input, so that naming the input twice never empties it: here, or,
+// when `truncateLater` is given, by setting it for the writing thread to do
 // first. Returns the descriptor, or -1 with `status` set to why not.
-int OpenOutput(const char* name, const struct stat& input, bool* truncateLater,
-               TransferStatus& status) {
+int OpenOutput(const char* name, const struct stat& input, TruncateFunction truncate,
+               bool* truncateLater, TransferStatus& status) {
   const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     status = TransferStatus::OutputOpenFailed;
@@ -64,13 +60,19 @@ int OpenOutput(const char* name, const struct stat& input, bool* truncateLater,
   } else if (S_ISREG(output.st_mode) && truncateLater != nullptr) {
     *truncateLater = true;
     return fd;
-  } else if (S_ISREG(output.st_mode) && ::ftruncate(fd, 0) != 0) {
+  } else if (S_ISREG(output.st_mode) && truncate(fd, 0) != 0) {
     status = TransferStatus::OutputOpenFailed;
   } else {
     return fd;
   }
   CloseUnused(fd);
   return -1;
+}
+
+// The output's buffer: the size asked for, but at least a byte, and with a
+// fast path at least its largest reservation.
+std::size_t OutputBufferSize(const TransferIo& io) {
+  return std::max(io.outputBufferSize, io.fastPath != nullptr ? kLeastOutputBufferSize : 1);
 }
 
 // Blocks of input read ahead, and buffers of the output and of the report,
@@ -87,11 +89,12 @@ constexpr std::size_t kWriteBuffers = 3;
 void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
                 bool truncate, TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
-  OutputWriter output(outputFd, kOutputBufferSize, io.write);
+  OutputWriter output(outputFd, OutputBufferSize(io), io.write);
   if (queue != nullptr) {
     if (WriteBehind(outputFd)) output.UseQueue(*queue, kWriteBuffers);
     if (output.queued() && report.writer().queued()) output.CutsWith(report.writer());
-    if (truncate) output.TruncateFirst();  // only regular files, which are written behind
+    if (truncate)
+      output.TruncateFirst(io.truncate);  // only regular files, which are written behind
     static_cast<void>(input.ReadAhead(kInputBlocksAhead));
   }
   Conversion conversion{output, report};
@@ -145,14 +148,14 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
   std::optional<WriteQueue> queue;  // outlives the writers that use it
   if (UseThreads(io.threads, inputStatus)) StartWriting(queue);
   bool truncateLater = false;
-  const int outputFd =
-      OpenOutput(outputName, inputStatus, queue ? &truncateLater : nullptr, result.status);
+  const int outputFd = OpenOutput(outputName, inputStatus, io.truncate,
+                                  queue ? &truncateLater : nullptr, result.status);
   if (outputFd < 0) {
     CloseUnused(inputFd);
     return result;
   }
 
-  Report report(io.reportFd, inputName, io.write);
+  Report report(io.reportFd, inputName, io.write, io.reportBufferSize);
   if (queue && WriteBehind(io.reportFd)) report.writer().UseQueue(*queue, kWriteBuffers);
   ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, truncateLater, result);
 

@@ -8,18 +8,30 @@
 #include "fast/fast_path.h"
 #include "input_reader.h"
 #include "output_writer.h"
+#include "report.h"
 #include "thread_choice.h"
 
 namespace decbytes {
 
-// The defaults are the program's own. Tests narrow the blocks, or interrupt,
-// shorten or fail the reads and the writes (of the output and the report)
-// through these.
+// The output's buffer: its writes are of 256 KiB (whole pages), and it
+// holds a page more, so that a reservation of up to a page still fits once
+// 256 KiB have gathered.
+inline constexpr std::size_t kOutputBufferSize = 256 * 1024 + 4096;
+// The least output buffer with a fast path: the most it reserves at once.
+// The general path alone puts one byte at a time, into a buffer of any size.
+inline constexpr std::size_t kLeastOutputBufferSize = 4096;
+
+// The defaults are the program's own. Tests narrow the blocks and the
+// buffers, or interrupt, shorten or fail the reads, the writes (of the
+// output and the report) and the output's truncation through these.
 struct TransferIo {
   int reportFd = 1;
   ReadFunction read = DefaultRead;
   WriteFunction write = DefaultWrite;
+  TruncateFunction truncate = DefaultTruncate;
   std::size_t blockSize = kDefaultBlockSize;
+  std::size_t outputBufferSize = kOutputBufferSize;  // see kLeastOutputBufferSize
+  std::size_t reportBufferSize = kReportBufferSize;
   FastPathFunction fastPath = ConvertLinesFast;
   Threads threads = Threads::Auto;
 };

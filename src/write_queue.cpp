@@ -1,7 +1,5 @@
 #include "write_queue.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "output_writer.h"
@@ -70,7 +68,7 @@ void WriteQueue::Write(const Job& job) {
   if (writer.failed() || job.start >= writer.writeLimit_) return;
   int error = 0;
   if (job.data == nullptr) {
-    writer.truncateFailed_ = ::ftruncate(writer.fd_, 0) != 0;
+    writer.truncateFailed_ = writer.truncate_(writer.fd_, 0) != 0;
     if (writer.truncateFailed_) error = errno;
   } else {
     const std::size_t size =
