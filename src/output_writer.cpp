@@ -96,6 +96,11 @@ bool OutputWriter::Flush() {
   return !failed();
 }
 
+bool OutputWriter::AwaitHandedOver() {
+  if (queue_ != nullptr) queue_->Drain();
+  return !failed();
+}
+
 // Makes room for `count` bytes: writes the whole write units collected and
 // moves the rest, less than a unit, to the front of the buffer (of a fresh
 // one when the units are handed to the queue); writes everything when that

@@ -75,6 +75,10 @@ class OutputWriter {
   // it. Returns false, now or from an earlier failure, when any write failed.
   bool Flush();
 
+  // Waits until every block handed to the queue is written, without handing
+  // over what is still collected. Returns false when any write failed.
+  bool AwaitHandedOver();
+
   bool failed() const { return error_.load(std::memory_order_relaxed) != 0; }
   int error() const { return error_.load(); }
 

@@ -101,8 +101,12 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
   for (;;) {
     const ssize_t got = input.Fill();
     if (got < 0) {
+      const int readError = errno;
+      // On one thread the writes handed over before this read would have
+      // been made, and met first: a failure among them is the run's.
+      if (!output.AwaitHandedOver()) break;
       result.status = TransferStatus::ReadFailed;
-      result.fileError = errno;
+      result.fileError = readError;
       break;
     }
     if (got == 0) {
