@@ -231,6 +231,81 @@ TEST(OutputFailure, LateOnTheWritingThreadCutsTheReport) {
                                         << " bytes, single-threaded: " << reports[0].size();
 }
 
+// The writing thread's failure forced to meet blocks queued behind it.
+// Input lines of four bytes make each 4 KiB block exactly 1024 output bytes,
+// and a 4 KiB output buffer filled a byte at a time (the general path) is
+// handed over every four blocks, so the reads made tell where the converting
+// thread is: the reading thread reads at most two blocks past the one being
+// converted. The second output write waits, on the writing thread, until 19
+// blocks are read: the converting thread is then at block 17, and has
+// handed the third buffer over (at block 13), which waits in the queue. On
+// one thread the write fails at once. Both ways must give the same: the
+// write's error, the bytes of the first write and not one more (the bytes
+// differ from block to block), and no output write after the failed one.
+struct ReadGate {
+  std::mutex mutex;
+  std::condition_variable moved;
+  unsigned reads = 0;
+  unsigned outputWrites = 0;
+  std::thread::id caller;
+} gGate;
+
+constexpr unsigned kFailingWrite = 2;
+constexpr unsigned kReadsBeforeIt = 19;
+
+ssize_t GatedRead(int fd, void* buffer, std::size_t size) {
+  {
+    const std::lock_guard<std::mutex> lock(gGate.mutex);
+    ++gGate.reads;
+  }
+  gGate.moved.notify_all();
+  return DefaultRead(fd, buffer, size);
+}
+
+ssize_t GatedOutputWrite(int fd, const void* buffer, std::size_t size) {
+  if (fd == testing::gReportFd) return DefaultWrite(fd, buffer, size);
+  std::unique_lock<std::mutex> lock(gGate.mutex);
+  const unsigned call = ++gGate.outputWrites;
+  if (call != kFailingWrite) return DefaultWrite(fd, buffer, size);
+  if (std::this_thread::get_id() != gGate.caller) {
+    EXPECT_TRUE(gGate.moved.wait_for(lock, std::chrono::seconds(30),
+                                     [] { return gGate.reads >= kReadsBeforeIt; }))
+        << "the reads stopped at " << gGate.reads;
+  }
+  errno = EIO;
+  return -1;
+}
+
+TEST(OutputFailure, QueuedBlocksAreNotWrittenAfterIt) {
+  std::string input;
+  std::string bytes;
+  for (int i = 0; i < 30 * 1024; ++i) {
+    const int value = 100 + i * 7 % 156;
+    input += std::to_string(value) + "\n";
+    bytes += static_cast<char>(value);
+  }
+  for (const Threads threads : {Threads::Off, Threads::On}) {
+    SCOPED_TRACE(threads == Threads::On ? "threads" : "one thread");
+    gGate.reads = 0;
+    gGate.outputWrites = 0;
+    gGate.caller = std::this_thread::get_id();
+    TransferIo io;
+    io.read = GatedRead;
+    io.write = GatedOutputWrite;
+    io.blockSize = 4096;
+    io.outputBufferSize = 4096;
+    io.fastPath = nullptr;
+    io.threads = threads;
+    const auto run = TransferBytes(input, io);
+    EXPECT_EQ(run.result.status, TransferStatus::WriteFailed);
+    EXPECT_EQ(run.result.fileError, EIO);
+    EXPECT_EQ(gGate.outputWrites, kFailingWrite) << "output writes after the failed one";
+    EXPECT_TRUE(run.output == bytes.substr(0, 4096 * (kFailingWrite - 1)))
+        << "the output holds " << run.output.size() << " bytes";
+    EXPECT_EQ(run.report, "");
+  }
+}
+
 // Notes how many lines were found illegal when the output first failed.
 const Conversion* gWatched = nullptr;
 std::uint64_t gIllegalAtFailure = 0;

@@ -4,6 +4,7 @@
 // written on the converting thread must still get every byte, in order.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,32 @@ TEST(UseThreads, OnlyLargeRegularFilesByDefault) {
     input.st_mode = c.type | 0644;
     input.st_size = c.size;
     EXPECT_EQ(UseThreads(c.threads, input), c.expected) << c.name;
+  }
+}
+
+// A large file takes the threads only where the process may run on more
+// than one CPU: pinned to one (as by taskset -c 0), it starts none. The
+// mask is set on this thread alone, which the choice asks, and put back.
+TEST(UseThreads, LargeFilesByTheCpusAllowed) {
+  cpu_set_t all;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+  struct stat large {};
+  large.st_mode = S_IFREG | 0644;
+  large.st_size = kThreadsFromBytes;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (std::size_t cpu = 0; cpu < std::size_t{CPU_SETSIZE}; ++cpu) {
+    if (CPU_ISSET(cpu, &all)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  }
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  const bool pinned = UseThreads(Threads::Auto, large);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+  EXPECT_FALSE(pinned) << "one CPU counted as many";
+  if (CPU_COUNT(&all) > 1) {
+    EXPECT_TRUE(UseThreads(Threads::Auto, large)) << CPU_COUNT(&all) << " CPUs";
   }
 }
 

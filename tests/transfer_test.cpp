@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report.h"
@@ -29,13 +30,21 @@ std::string PrintCaseName(const ::testing::TestParamInfo<TransferCase>& info) {
 
 class TransferCaseTest : public ::testing::TestWithParam<TransferCase> {};
 
-// Each input, through every path, gives exactly these bytes and this report.
+// Each input, through every path, gives exactly these bytes and this report;
+// and on the general path through an output buffer of three bytes, which
+// the longer outputs fill to the brim again and again.
 TEST_P(TransferCaseTest, WritesBytesAndReport) {
   const TransferCase& c = GetParam();
+  std::vector<std::pair<std::string, TransferIo>> ways;
   for (const FastPathVariant& path : PathsUnderTest()) {
-    SCOPED_TRACE(path.name);
-    TransferIo io;
-    io.fastPath = path.function;
+    ways.emplace_back(path.name, TransferIo{});
+    ways.back().second.fastPath = path.function;
+  }
+  ways.emplace_back("general, a 3-byte output buffer", TransferIo{});
+  ways.back().second.fastPath = nullptr;
+  ways.back().second.outputBufferSize = 3;
+  for (const auto& [name, io] : ways) {
+    SCOPED_TRACE(name);
     const auto run = TransferBytes(c.input, io);
     EXPECT_EQ(run.result.status, TransferStatus::Completed);
     EXPECT_EQ(run.output, c.output);
@@ -46,6 +55,15 @@ TEST_P(TransferCaseTest, WritesBytesAndReport) {
 const std::string kLong(2000, 'x');
 const std::string k1024(1024, 'x');
 
+// Every value from 0 to 255 a line, and the bytes they make.
+std::string EveryValue(bool asLines) {
+  std::string text;
+  for (int value = 0; value < 256; ++value) {
+    text += asLines ? std::to_string(value) + "\n" : std::string(1, static_cast<char>(value));
+  }
+  return text;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Inputs, TransferCaseTest,
     ::testing::Values(
@@ -55,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"OnlyEmptyLines", "\n\n\n", "", Summary(0, 0)},
         TransferCase{"EmptyLineDoesNotEndRun", "1\n\n2\n", "\x01\x02", Summary(2, 0)},
         TransferCase{"Bounds", "0\n255\n007\n00\n", "\x00\xff\x07\x00"s, Summary(4, 0)},
+        TransferCase{"EveryValue", EveryValue(true), EveryValue(false), Summary(256, 0)},
         TransferCase{"TooLarge", "256\n999\n", "",
                      Warning(1, "256") + Warning(1, "999") + Summary(0, 2)},
         TransferCase{"FourDigitsShowThree", "1234\n5\n", "\x05", Warning(1, "123") + Summary(1, 1)},
