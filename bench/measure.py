@@ -24,6 +24,11 @@ under it (a small process) and its %M is used; otherwise the child's own
 wait4 figure is used, which then has Python's RSS as a floor.
 `measure.py --method` prints which of the two is in use.
 Set BENCH_NO_GNU_TIME=1 to force the fallback.
+
+bare() times a command with nothing between it and this process (no GNU
+time, no Python between the clock and the exec: posix_spawn, then wait4),
+for comparisons where a wrapper's milliseconds would narrow the ratio; it
+gives no peak RSS.
 """
 
 import functools
@@ -126,6 +131,38 @@ def measure(cmd, stdin=os.devnull, stdout=os.devnull, stderr=None, timeout=None)
     if timed_out.is_set():
         result = "timeout"
     return end - start, maxrss, result
+
+
+def bare(cmd, stdout=os.devnull, timeout=None):
+    """Runs CMD once, its stdin /dev/null and its stdout to file STDOUT (opened, and so created
+    or emptied, before the clock starts); returns (SECONDS, STATUS), STATUS as measure()'s."""
+    fds = [os.open(os.devnull, os.O_RDONLY),
+           os.open(stdout, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666)]
+    timed_out, timer = threading.Event(), None
+    try:
+        start = time.perf_counter()
+        pid = os.posix_spawnp(cmd[0], cmd, os.environ, setsid=True, file_actions=[
+            (os.POSIX_SPAWN_DUP2, fds[0], 0), (os.POSIX_SPAWN_DUP2, fds[1], 1)])
+        if timeout is not None:
+            timer = threading.Timer(timeout, lambda: (timed_out.set(), kill_group(pid)))
+            timer.daemon = True
+            timer.start()
+        try:
+            _, status, _ = os.wait4(pid, 0)
+        except BaseException:
+            kill_group(pid)
+            raise
+        end = time.perf_counter()
+    finally:
+        if timer is not None:
+            timer.cancel()
+        for fd in fds:
+            os.close(fd)
+    if timed_out.is_set():
+        return end - start, "timeout"
+    if os.WIFSIGNALED(status):
+        return end - start, "sig%d" % os.WTERMSIG(status)
+    return end - start, str(os.WEXITSTATUS(status))
 
 
 def main(argv):
