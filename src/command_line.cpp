@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "decbytes.h"
-#include "output_writer.h"
+#include "io/output_writer.h"
 
 namespace decbytes {
 

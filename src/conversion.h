@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fast/fast_path.h"
-#include "output_writer.h"
+#include "io/output_writer.h"
 #include "report.h"
 
 namespace decbytes {

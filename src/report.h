@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "output_writer.h"
+#include "io/output_writer.h"
 
 namespace decbytes {
 

@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "conversion.h"
+#include "io/write_queue.h"
 #include "transfer.h"
-#include "write_queue.h"
 
 namespace decbytes {
 

@@ -6,10 +6,10 @@
 
 #include "decbytes.h"
 #include "fast/fast_path.h"
-#include "input_reader.h"
-#include "output_writer.h"
+#include "io/input_reader.h"
+#include "io/output_writer.h"
+#include "io/thread_choice.h"
 #include "report.h"
-#include "thread_choice.h"
 
 namespace decbytes {
 

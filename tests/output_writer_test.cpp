@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "output_writer.h"
+#include "io/output_writer.h"
 
 namespace decbytes {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "thread_choice.h"
+#include "io/thread_choice.h"
 #include "transfer_helpers.h"
 
 namespace decbytes {

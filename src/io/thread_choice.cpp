@@ -1,4 +1,4 @@
-#include "thread_choice.h"
+#include "io/thread_choice.h"
 
 #include <sched.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "input_reader.h"
+#include "io/input_reader.h"
 
 #include <unistd.h>
 

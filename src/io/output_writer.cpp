@@ -1,11 +1,11 @@
-#include "output_writer.h"
+#include "io/output_writer.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "write_queue.h"
+#include "io/write_queue.h"
 
 namespace decbytes {
 

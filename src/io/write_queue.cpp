@@ -1,8 +1,8 @@
-#include "write_queue.h"
+#include "io/write_queue.h"
 
 #include <algorithm>
 
-#include "output_writer.h"
+#include "io/output_writer.h"
 
 namespace decbytes {
 
