@@ -1,19 +1,26 @@
-// decbytes_fast_path: the transfer with one named fast path, and the
-// reading and writing threads forced on or off, for the benchmark, which
-// times each vector unit's path and each way of running on its own.
+// decbytes_fast_path: the transfer with one named fast path, the reading and
+// writing threads forced on or off, and the blocks and buffers of chosen
+// sizes, for the benchmark, which times each vector unit's path, each way of
+// running and each size on its own.
 //
 // usage: decbytes_fast_path --list
-//        decbytes_fast_path [--threads=on|--threads=off] NAME INPUT OUTPUT
+//        decbytes_fast_path [OPTION...] NAME INPUT OUTPUT
 //
 // --list prints the fast paths this processor can run, one name a line, the
 // portable one first and the fastest last. Otherwise converts INPUT into
 // OUTPUT as decbytes does, through the fast path NAME (`best`: the one
-// decbytes takes), with the threads as decbytes chooses them unless forced;
-// exits 0 when the transfer completed, 1 when it failed, 2 for a wrong
+// decbytes takes), with the threads and the sizes as decbytes chooses them
+// unless an option sets them:
+//   --threads=on|off        the reading and writing threads forced on or off
+//   --block=BYTES           the input's blocks
+//   --output-buffer=BYTES   the output's buffer (each of them, with threads)
+//   --report-buffer=BYTES   the report's buffer (likewise)
+// Exits 0 when the transfer completed, 1 when it failed, 2 for a wrong
 // command line or a path this processor cannot run.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string_view>
 
 #include "fast/fast_path.h"
 #include "transfer.h"
@@ -38,11 +45,35 @@ decbytes::FastPathFunction FindPath(const char* name) {
   return nullptr;
 }
 
+// Reads a size of at least one byte after `prefix` in `word` into `size`;
+// false when `word` is not that option or its number is not a size.
+bool SizeOption(std::string_view word, std::string_view prefix, std::size_t& size) {
+  if (!word.starts_with(prefix)) return false;
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(word.data() + prefix.size(), &end, 10);
+  if (end == word.data() + prefix.size() || *end != '\0' || value == 0) return false;
+  size = static_cast<std::size_t>(value);
+  return true;
+}
+
+// Sets `io` from one option word; false for a word that is no option.
+bool ApplyOption(std::string_view word, decbytes::TransferIo& io) {
+  if (word == "--threads=on") {
+    io.threads = decbytes::Threads::On;
+    return true;
+  }
+  if (word == "--threads=off") {
+    io.threads = decbytes::Threads::Off;
+    return true;
+  }
+  return SizeOption(word, "--block=", io.blockSize) ||
+         SizeOption(word, "--output-buffer=", io.outputBufferSize) ||
+         SizeOption(word, "--report-buffer=", io.reportBufferSize);
+}
+
 // Runs the transfer through the fast path `name`; returns the exit status.
-int Convert(decbytes::Threads threads, const char* name, const char* input, const char* output) {
-  decbytes::TransferIo io;
+int Convert(decbytes::TransferIo io, const char* name, const char* input, const char* output) {
   io.fastPath = FindPath(name);
-  io.threads = threads;
   if (io.fastPath == nullptr) {
     static_cast<void>(std::fprintf(stderr, "decbytes_fast_path: no fast path '%s' here\n", name));
     return 2;
@@ -56,15 +87,15 @@ int Convert(decbytes::Threads threads, const char* name, const char* input, cons
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) return ListPaths();
-  if (argc == 4) return Convert(decbytes::Threads::Auto, argv[1], argv[2], argv[3]);
-  if (argc == 5 && std::strcmp(argv[1], "--threads=on") == 0) {
-    return Convert(decbytes::Threads::On, argv[2], argv[3], argv[4]);
-  }
-  if (argc == 5 && std::strcmp(argv[1], "--threads=off") == 0) {
-    return Convert(decbytes::Threads::Off, argv[2], argv[3], argv[4]);
-  }
-  static_cast<void>(std::fprintf(stderr,
-                                 "usage: decbytes_fast_path --list\n       decbytes_fast_path "
-                                 "[--threads=on|--threads=off] NAME INPUT OUTPUT\n"));
+  decbytes::TransferIo io;
+  int at = 1;
+  while (at < argc && ApplyOption(argv[at], io)) ++at;
+  if (argc - at == 3) return Convert(io, argv[at], argv[at + 1], argv[at + 2]);
+  static_cast<void>(
+      std::fprintf(stderr,
+                   "usage: decbytes_fast_path --list\n"
+                   "       decbytes_fast_path [--threads=on|--threads=off] [--block=BYTES]\n"
+                   "                          [--output-buffer=BYTES] [--report-buffer=BYTES] NAME "
+                   "INPUT OUTPUT\n"));
   return 2;
 }
