@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <type_traits>
 #include <utility>
 
 #include "line_model.h"
@@ -13,12 +14,28 @@ namespace decbytes::faults {
 
 namespace {
 
+// The pieces one after the other, numbers in decimal. (A string literal
+// added to a temporary string draws a false -Wrestrict from g++ 12.)
+template <class... Pieces>
+std::string Join(const Pieces&... pieces) {
+  std::string text;
+  const auto add = [&text](const auto& piece) {
+    if constexpr (std::is_arithmetic_v<std::decay_t<decltype(piece)>>) {
+      text += std::to_string(piece);
+    } else {
+      text += piece;
+    }
+  };
+  (add(pieces), ...);
+  return text;
+}
+
 // A regular file in memory, empty, named by its /proc path: what the
 // transfer opens, checks and closes. Its contents are the seams'.
 class MemoryFile {
  public:
   explicit MemoryFile(const char* name)
-      : fd_(::memfd_create(name, MFD_CLOEXEC)), path_("/proc/self/fd/" + std::to_string(fd_)) {
+      : fd_(::memfd_create(name, MFD_CLOEXEC)), path_(Join("/proc/self/fd/", fd_)) {
     if (fd_ < 0) std::abort();  // no run can be checked without it
   }
   ~MemoryFile() { ::close(fd_); }
@@ -93,8 +110,8 @@ void ExpectedStatus(const FaultCase& c, const Observed& o, TransferStatus& statu
 }
 
 std::string SummaryOf(const model::Expected& e) {
-  return "\n" + std::to_string(e.output.size()) + " characters transferred with " +
-         std::to_string(e.illegalLines) + " errors \n\n";
+  return Join("\n", e.output.size(), " characters transferred with ", e.illegalLines,
+              " errors \n\n");
 }
 
 std::string CheckStreams(const Observed& o) {
@@ -112,11 +129,10 @@ std::string CheckSingle(const FaultCase& c, const Observed& o, const model::Expe
   ExpectedStatus(c, o, status, error);
   const TransferResult& r = o.result;
   if (r.status != status || r.fileError != error) {
-    return "status " + std::to_string(static_cast<int>(r.status)) + " errno " +
-           std::to_string(r.fileError) + ", expected " + std::to_string(static_cast<int>(status)) +
-           " errno " + std::to_string(error);
+    return Join("status ", static_cast<int>(r.status), " errno ", r.fileError, ", expected ",
+                static_cast<int>(status), " errno ", error);
   }
-  if (r.reportError != o.report.error) return "report error " + std::to_string(r.reportError);
+  if (r.reportError != o.report.error) return Join("report error ", r.reportError);
   if (!e.output.starts_with(o.output.bytes)) return "the output is no prefix of the model's";
   if (!e.report.starts_with(o.report.bytes)) return "the report is no prefix of the model's";
   if (status != TransferStatus::Completed) {
@@ -133,22 +149,21 @@ std::string CheckSingle(const FaultCase& c, const Observed& o, const model::Expe
 
 // Checks a threaded run against the single-threaded run of the same case.
 std::string CheckThreaded(const Observed& t, const Observed& s) {
-  if (std::string streams = CheckStreams(t); !streams.empty()) return "threads: " + streams;
+  if (std::string streams = CheckStreams(t); !streams.empty()) return Join("threads: ", streams);
   const TransferResult& a = t.result;
   const TransferResult& b = s.result;
   if (a.status != b.status || a.fileError != b.fileError) {
-    return "threads: status " + std::to_string(static_cast<int>(a.status)) + " errno " +
-           std::to_string(a.fileError) + ", on one thread " +
-           std::to_string(static_cast<int>(b.status)) + " errno " + std::to_string(b.fileError);
+    return Join("threads: status ", static_cast<int>(a.status), " errno ", a.fileError,
+                ", on one thread ", static_cast<int>(b.status), " errno ", b.fileError);
   }
   if (a.reportError != b.reportError) return "threads: the report's error differs";
   if (t.output.bytes != s.output.bytes) {
-    return "threads: the output differs (" + std::to_string(t.output.bytes.size()) +
-           " bytes against " + std::to_string(s.output.bytes.size()) + ")";
+    return Join("threads: the output differs (", t.output.bytes.size(), " bytes against ",
+                s.output.bytes.size(), ")");
   }
   if (t.report.bytes != s.report.bytes) {
-    return "threads: the report differs (" + std::to_string(t.report.bytes.size()) +
-           " bytes against " + std::to_string(s.report.bytes.size()) + ")";
+    return Join("threads: the report differs (", t.report.bytes.size(), " bytes against ",
+                s.report.bytes.size(), ")");
   }
   if (a.status == TransferStatus::Completed &&
       (a.bytesWritten != b.bytesWritten || a.illegalLines != b.illegalLines)) {
