@@ -15,8 +15,10 @@ enum class Threads {
 
 // Inputs from this size on are read and written on threads of their own.
 // Below it the threads cost more than the overlap gains: measured on two
-// CPUs, they lose on inputs of 1 MiB, break even about 4 to 8 MiB and gain
-// from 16 MiB on.
+// CPUs, they lost on inputs of 1 MiB, broke even about 4 to 8 MiB and
+// gained from 16 MiB on. A later measurement on the same kind of machine
+// found them paying at no size (doc/speed.md): the size stands until that
+// is settled.
 inline constexpr std::int64_t kThreadsFromBytes = std::int64_t{16} << 20;
 
 // True when a transfer of the input described by `input` should use the
