@@ -49,10 +49,10 @@ FaultCase DecodeFaultCase(std::string_view data);
 struct StreamLog {
   StreamSchedule schedule;
   unsigned calls = 0;
-  std::string bytes;        // the output's or the report's bytes written
-  std::uint64_t taken = 0;  // the input's bytes read
-  int error = 0;            // the errno the failure gave the program; 0: none
-  unsigned failedAs = 0;    // its place among the run's failures, from 1; 0: none
+  std::string bytes;      // the output's or the report's bytes written
+  std::size_t taken = 0;  // the input's bytes read
+  int error = 0;          // the errno the failure gave the program; 0: none
+  unsigned failedAs = 0;  // its place among the run's failures, from 1; 0: none
   bool callAfterFailure = false;
 };
 
