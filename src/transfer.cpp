@@ -93,8 +93,8 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
   if (queue != nullptr) {
     if (WriteBehind(outputFd)) output.UseQueue(*queue, kWriteBuffers);
     if (output.queued() && report.writer().queued()) output.CutsWith(report.writer());
-    if (truncate)
-      output.TruncateFirst(io.truncate);  // only regular files, which are written behind
+    // Only regular files are truncated, and they are written behind.
+    if (truncate) output.TruncateFirst(io.truncate);
     static_cast<void>(input.ReadAhead(kInputBlocksAhead));
   }
   Conversion conversion{output, report};

@@ -176,6 +176,7 @@ struct LateFailure {
   std::mutex mutex;
   std::condition_variable readMore;
   unsigned reads = 0;
+  unsigned outputWrites = 0;
   bool failed = false;
   std::thread::id caller;
 } gLate;
@@ -242,35 +243,18 @@ TEST(OutputFailure, LateOnTheWritingThreadCutsTheReport) {
 // one thread the write fails at once. Both ways must give the same: the
 // write's error, the bytes of the first write and not one more (the bytes
 // differ from block to block), and no output write after the failed one.
-struct ReadGate {
-  std::mutex mutex;
-  std::condition_variable moved;
-  unsigned reads = 0;
-  unsigned outputWrites = 0;
-  std::thread::id caller;
-} gGate;
-
 constexpr unsigned kFailingWrite = 2;
 constexpr unsigned kReadsBeforeIt = 19;
 
-ssize_t GatedRead(int fd, void* buffer, std::size_t size) {
-  {
-    const std::lock_guard<std::mutex> lock(gGate.mutex);
-    ++gGate.reads;
-  }
-  gGate.moved.notify_all();
-  return DefaultRead(fd, buffer, size);
-}
-
 ssize_t GatedOutputWrite(int fd, const void* buffer, std::size_t size) {
   if (fd == testing::gReportFd) return DefaultWrite(fd, buffer, size);
-  std::unique_lock<std::mutex> lock(gGate.mutex);
-  const unsigned call = ++gGate.outputWrites;
+  std::unique_lock<std::mutex> lock(gLate.mutex);
+  const unsigned call = ++gLate.outputWrites;
   if (call != kFailingWrite) return DefaultWrite(fd, buffer, size);
-  if (std::this_thread::get_id() != gGate.caller) {
-    EXPECT_TRUE(gGate.moved.wait_for(lock, std::chrono::seconds(30),
-                                     [] { return gGate.reads >= kReadsBeforeIt; }))
-        << "the reads stopped at " << gGate.reads;
+  if (std::this_thread::get_id() != gLate.caller) {
+    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30),
+                                        [] { return gLate.reads >= kReadsBeforeIt; }))
+        << "the reads stopped at " << gLate.reads;
   }
   errno = EIO;
   return -1;
@@ -286,11 +270,11 @@ TEST(OutputFailure, QueuedBlocksAreNotWrittenAfterIt) {
   }
   for (const Threads threads : {Threads::Off, Threads::On}) {
     SCOPED_TRACE(threads == Threads::On ? "threads" : "one thread");
-    gGate.reads = 0;
-    gGate.outputWrites = 0;
-    gGate.caller = std::this_thread::get_id();
+    gLate.reads = 0;
+    gLate.outputWrites = 0;
+    gLate.caller = std::this_thread::get_id();
     TransferIo io;
-    io.read = GatedRead;
+    io.read = CountReads;
     io.write = GatedOutputWrite;
     io.blockSize = 4096;
     io.outputBufferSize = 4096;
@@ -299,7 +283,7 @@ TEST(OutputFailure, QueuedBlocksAreNotWrittenAfterIt) {
     const auto run = TransferBytes(input, io);
     EXPECT_EQ(run.result.status, TransferStatus::WriteFailed);
     EXPECT_EQ(run.result.fileError, EIO);
-    EXPECT_EQ(gGate.outputWrites, kFailingWrite) << "output writes after the failed one";
+    EXPECT_EQ(gLate.outputWrites, kFailingWrite) << "output writes after the failed one";
     EXPECT_TRUE(run.output == bytes.substr(0, 4096 * (kFailingWrite - 1)))
         << "the output holds " << run.output.size() << " bytes";
     EXPECT_EQ(run.report, "");
