@@ -1,7 +1,6 @@
-// decbytes_fast_path: the transfer with one named fast path, the reading and
-// writing threads forced on or off, and the blocks and buffers of chosen
-// sizes, for the benchmark, which times each vector unit's path, each way of
-// running and each size on its own.
+// decbytes_fast_path: the transfer with one named fast path and the blocks
+// and buffers of chosen sizes, for the benchmark, which times each vector
+// unit's path and each size on its own.
 //
 // usage: decbytes_fast_path --list
 //        decbytes_fast_path [OPTION...] NAME INPUT OUTPUT
@@ -9,12 +8,10 @@
 // --list prints the fast paths this processor can run, one name a line, the
 // portable one first and the fastest last. Otherwise converts INPUT into
 // OUTPUT as decbytes does, through the fast path NAME (`best`: the one
-// decbytes takes), with the threads and the sizes as decbytes chooses them
-// unless an option sets them:
-//   --threads=on|off        the reading and writing threads forced on or off
+// decbytes takes), with the sizes decbytes takes unless an option sets them:
 //   --block=BYTES           the input's blocks
-//   --output-buffer=BYTES   the output's buffer (each of them, with threads)
-//   --report-buffer=BYTES   the report's buffer (likewise)
+//   --output-buffer=BYTES   the output's buffer
+//   --report-buffer=BYTES   the report's buffer
 // Exits 0 when the transfer completed, 1 when it failed, 2 for a wrong
 // command line or a path this processor cannot run.
 #include <cstdio>
@@ -58,14 +55,6 @@ bool SizeOption(std::string_view word, std::string_view prefix, std::size_t& siz
 
 // Sets `io` from one option word; false for a word that is no option.
 bool ApplyOption(std::string_view word, decbytes::TransferIo& io) {
-  if (word == "--threads=on") {
-    io.threads = decbytes::Threads::On;
-    return true;
-  }
-  if (word == "--threads=off") {
-    io.threads = decbytes::Threads::Off;
-    return true;
-  }
   return SizeOption(word, "--block=", io.blockSize) ||
          SizeOption(word, "--output-buffer=", io.outputBufferSize) ||
          SizeOption(word, "--report-buffer=", io.reportBufferSize);
@@ -94,8 +83,7 @@ int main(int argc, char** argv) {
   static_cast<void>(
       std::fprintf(stderr,
                    "usage: decbytes_fast_path --list\n"
-                   "       decbytes_fast_path [--threads=on|--threads=off] [--block=BYTES]\n"
-                   "                          [--output-buffer=BYTES] [--report-buffer=BYTES] NAME "
-                   "INPUT OUTPUT\n"));
+                   "       decbytes_fast_path [--block=BYTES] [--output-buffer=BYTES]\n"
+                   "                          [--report-buffer=BYTES] NAME INPUT OUTPUT\n"));
   return 2;
 }

@@ -1,8 +1,7 @@
 // Fuzz target: the real transfer under a fault schedule that the fuzz input
 // describes (interrupted, short and failing reads and writes, a failing
-// truncation; blocks and buffers from a byte up), on one thread and with the
-// threads forced on. Any run that goes wrong (see FaultRunDifference) is
-// printed and aborts.
+// truncation; blocks and buffers from a byte up). Any run that goes wrong
+// (see FaultRunDifference) is printed and aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -62,14 +62,9 @@ Files& TheFiles() {
   return files;
 }
 
-struct Observed {
-  TransferResult result;
-  StreamLog input;
-  StreamLog output;  // its bytes: the output file's contents
-  StreamLog report;  // its bytes: what the report stream received
-};
+}  // namespace
 
-Observed Run(const FaultCase& c, Threads threads) {
+Observed RunFaultCase(const FaultCase& c) {
   Files& files = TheFiles();
   ArmFaults(c, files.report.fd());
   TransferIo io;
@@ -81,7 +76,6 @@ Observed Run(const FaultCase& c, Threads threads) {
   io.outputBufferSize = c.outputBufferSize;
   io.reportBufferSize = c.reportBufferSize;
   io.fastPath = c.fastPath ? ConvertLinesFast : nullptr;
-  io.threads = threads;
   Observed o;
   o.result = transfer(files.input.path(), files.output.path(), io);
   o.input = gFaultLog.input;
@@ -89,6 +83,8 @@ Observed Run(const FaultCase& c, Threads threads) {
   o.report = std::move(gFaultLog.report);
   return o;
 }
+
+namespace {
 
 // The status and errno the first failure of the input or the output gives.
 void ExpectedStatus(const FaultCase& c, const Observed& o, TransferStatus& status, int& error) {
@@ -121,8 +117,9 @@ std::string CheckStreams(const Observed& o) {
   return "";
 }
 
-// Checks a single-threaded run against the model and the schedule.
-std::string CheckSingle(const FaultCase& c, const Observed& o, const model::Expected& e) {
+}  // namespace
+
+std::string CheckFaultRun(const FaultCase& c, const Observed& o, const model::Expected& e) {
   if (std::string streams = CheckStreams(o); !streams.empty()) return streams;
   TransferStatus status;
   int error;
@@ -147,43 +144,15 @@ std::string CheckSingle(const FaultCase& c, const Observed& o, const model::Expe
   return "";
 }
 
-// Checks a threaded run against the single-threaded run of the same case.
-std::string CheckThreaded(const Observed& t, const Observed& s) {
-  if (std::string streams = CheckStreams(t); !streams.empty()) return Join("threads: ", streams);
-  const TransferResult& a = t.result;
-  const TransferResult& b = s.result;
-  if (a.status != b.status || a.fileError != b.fileError) {
-    return Join("threads: status ", static_cast<int>(a.status), " errno ", a.fileError,
-                ", on one thread ", static_cast<int>(b.status), " errno ", b.fileError);
-  }
-  if (a.reportError != b.reportError) return "threads: the report's error differs";
-  if (t.output.bytes != s.output.bytes) {
-    return Join("threads: the output differs (", t.output.bytes.size(), " bytes against ",
-                s.output.bytes.size(), ")");
-  }
-  if (t.report.bytes != s.report.bytes) {
-    return Join("threads: the report differs (", t.report.bytes.size(), " bytes against ",
-                s.report.bytes.size(), ")");
-  }
-  if (a.status == TransferStatus::Completed &&
-      (a.bytesWritten != b.bytesWritten || a.illegalLines != b.illegalLines)) {
-    return "threads: the counts differ";
-  }
-  return "";
+model::Expected Faultless(const FaultCase& c) {
+  model::Expected expected;
+  model::Model(c.text, TheFiles().input.path(), 0, expected);
+  return expected;
 }
-
-}  // namespace
 
 std::string FaultRunDifference(const FaultCase& c) {
   SetByteBound();
-  model::Expected expected;
-  model::Model(c.text, TheFiles().input.path(), 0, expected);
-  const Observed single = Run(c, Threads::Off);
-  if (std::string difference = CheckSingle(c, single, expected); !difference.empty()) {
-    return difference;
-  }
-  if (!c.threads) return "";
-  return CheckThreaded(Run(c, Threads::On), single);
+  return CheckFaultRun(c, RunFaultCase(c), Faultless(c));
 }
 
 }  // namespace decbytes::faults

@@ -1,25 +1,44 @@
 // The real transfer under a fault schedule, on files that live in memory
-// (regular files, so that the threads run on them when forced), checked
-// against the line-by-line model and against itself on one thread.
+// (regular files, so that the output's truncation is met too), checked
+// against the line-by-line model.
 #pragma once
 
 #include <string>
 
+#include "decbytes.h"
 #include "fault_schedule.h"
+#include "line_model.h"
 
 namespace decbytes::faults {
 
-// Runs the transfer of `c` on one thread, and again with the threads forced
-// on when `c.threads` says so, each under `c`'s schedule. Returns "" when:
-// - with no failure, the output, the report and the counts are the model's;
-// - with failures, the status and errno are those of the first failure met,
-//   the output is a prefix of the model's holding exactly the bytes written
-//   before its failure, the report a prefix of the model's (without the
-//   summary when the output or the input failed), and no stream was read or
-//   written after its failure;
-// - the threaded run gives the single-threaded run's status, errors, output
-//   and report, byte for byte.
-// Otherwise returns what differs. Sets MaxValue to the bound of a byte.
+// What a run under a schedule gave: its result and what each stream met.
+struct Observed {
+  TransferResult result;
+  StreamLog input;
+  StreamLog output;  // its bytes: the output file's contents
+  StreamLog report;  // its bytes: what the report stream received
+};
+
+// Runs the transfer of `c` under its schedule.
+Observed RunFaultCase(const FaultCase& c);
+
+// What the transfer of `c` gives with no fault, by the line-by-line model.
+model::Expected Faultless(const FaultCase& c);
+
+// The oracle: returns "" when `o`, a run of `c`, is what the schedule allows
+// of a transfer whose faultless result is `e`:
+// - no stream was read or written after its failure;
+// - the status and errno are those of the first failure of the input or the
+//   output, and the report's error that of the report's failure;
+// - the output is a prefix of the model's, and the report too, without the
+//   summary when the output or the input failed;
+// - with no failure of the input or the output, the output, the counts and
+//   (unless it failed) the report are the model's.
+// Otherwise returns what differs.
+std::string CheckFaultRun(const FaultCase& c, const Observed& o, const model::Expected& e);
+
+// Runs `c` and checks it against the model; "" or what differs. Sets
+// MaxValue to the bound of a byte.
 std::string FaultRunDifference(const FaultCase& c);
 
 }  // namespace decbytes::faults

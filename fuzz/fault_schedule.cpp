@@ -34,9 +34,8 @@ class HeaderReader {
 
 // 1 to 48 bytes (lines straddle blocks, every block boundary is met), or
 // up to 8 KiB, more than the inputs the fuzzer makes; or the program's own
-// size. Few runs take the program's sizes, and few the smallest blocks: on
-// the threads every block is a hand-over, and the large buffers of the
-// program's sizes behave like the largest of the others on small inputs.
+// size. Few runs take the program's sizes: their large buffers behave like
+// the largest of the others on small inputs.
 std::size_t BlockSize(unsigned byte) {
   if (byte == 255) return kDefaultBlockSize;
   return byte < 48 ? byte + 1 : 48 + (byte - 48) * 40;
@@ -91,11 +90,9 @@ ssize_t Admit(StreamLog& log, std::size_t size) {
 FaultCase DecodeFaultCase(std::string_view data) {
   HeaderReader header(data);
   FaultCase c;
+  // The flags: 8, the fast path; 0x70 all set, a failing truncation (one
+  // case in eight); the three low bits are free.
   const unsigned flags = header.Next();
-  // One fuzz input in eight also runs on the threads: starting and ending
-  // two threads costs some 0.65 ms under AddressSanitizer here, twenty times
-  // the rest of a run on one thread.
-  c.threads = (flags & 7) == 7;
   c.fastPath = (flags & 8) != 0;
   c.truncateFails = (flags & 0x70) == 0x70;  // one case in eight
   c.blockSize = BlockSize(header.Next());

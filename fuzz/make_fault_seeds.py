@@ -2,7 +2,7 @@
 """Writes the fault fuzzer's seeds into fuzz/fault_corpus: one schedule per
 class of fault (each stream, each error, early and late, a failing
 truncation, interruptions and short calls alone), each on the general path
-and on the fast path, on one thread and on the threads.
+and on the fast path.
 
 usage: fuzz/make_fault_seeds.py [DIR]   (default: fuzz/fault_corpus)
 
@@ -15,7 +15,7 @@ import os
 import sys
 
 ERRORS = {"EIO": 0, "ENOSPC": 1, "EPIPE": 2, "EFBIG": 3, "nothing": 4}
-THREADS, FAST, TRUNCATE_FAILS = 7, 8, 0x70
+FAST, TRUNCATE_FAILS = 8, 0x70
 
 
 def text(lines):
@@ -50,28 +50,26 @@ def seed(flags, block, out_buf, rep_buf, input_=b"", output=b"", report=b"", lin
 
 def seeds():
     """Yields (name, bytes) for every class of fault on every path."""
-    for path, flag in (("general", 0), ("fast", FAST)):
-        for way, threads in (("one", 0), ("threads", THREADS)):
-            f = flag | threads
-            tag = "%s-%s" % (path, way)
-            lines = 300 if path == "general" else 12000  # the fast path's buffer: 4 KiB at least
-            yield tag + "-clean", seed(f, 40, 10, 20, lines=lines)
-            yield tag + "-interrupted-short", seed(
-                f, 200, 30, 5, stream(0, "EIO", 3, 2, 7), stream(0, "EIO", 2, 3, 100),
-                stream(0, "EIO", 5, 1, 13), lines=lines)
-            yield tag + "-truncate", seed(f | TRUNCATE_FAILS, 7, 10, 20, lines=lines)
-            for name, error in ERRORS.items():
-                if name != "nothing":
-                    yield tag + "-read-early-" + name, seed(f, 16, 10, 20, stream(1, name), lines=lines)
-                yield tag + "-output-early-" + name, seed(f, 16, 10, 20, b"", stream(1, name), lines=lines)
-                yield tag + "-report-early-" + name, seed(f, 16, 10, 20, b"", b"", stream(1, name), lines=lines)
-            yield tag + "-read-late", seed(f, 30, 10, 20, stream(40, "EIO", 4, 0, 0), lines=lines)
-            yield tag + "-output-late", seed(f, 60, 5, 20, b"", stream(3, "ENOSPC", 3, 0, 0), lines=lines)
-            yield tag + "-report-late", seed(f, 60, 10, 3, b"", b"", stream(9, "EPIPE", 0, 2, 50), lines=lines)
-            yield tag + "-read-then-output", seed(
-                f, 20, 2, 20, stream(30, "EIO"), stream(3, "EFBIG"), lines=lines)
-            yield tag + "-output-then-report", seed(
-                f, 90, 8, 2, b"", stream(2, "ENOSPC"), stream(4, "EIO"), lines=lines)
+    for path, f in (("general", 0), ("fast", FAST)):
+        tag = "%s-one" % path
+        lines = 300 if path == "general" else 12000  # the fast path's buffer: 4 KiB at least
+        yield tag + "-clean", seed(f, 40, 10, 20, lines=lines)
+        yield tag + "-interrupted-short", seed(
+            f, 200, 30, 5, stream(0, "EIO", 3, 2, 7), stream(0, "EIO", 2, 3, 100),
+            stream(0, "EIO", 5, 1, 13), lines=lines)
+        yield tag + "-truncate", seed(f | TRUNCATE_FAILS, 7, 10, 20, lines=lines)
+        for name, error in ERRORS.items():
+            if name != "nothing":
+                yield tag + "-read-early-" + name, seed(f, 16, 10, 20, stream(1, name), lines=lines)
+            yield tag + "-output-early-" + name, seed(f, 16, 10, 20, b"", stream(1, name), lines=lines)
+            yield tag + "-report-early-" + name, seed(f, 16, 10, 20, b"", b"", stream(1, name), lines=lines)
+        yield tag + "-read-late", seed(f, 30, 10, 20, stream(40, "EIO", 4, 0, 0), lines=lines)
+        yield tag + "-output-late", seed(f, 60, 5, 20, b"", stream(3, "ENOSPC", 3, 0, 0), lines=lines)
+        yield tag + "-report-late", seed(f, 60, 10, 3, b"", b"", stream(9, "EPIPE", 0, 2, 50), lines=lines)
+        yield tag + "-read-then-output", seed(
+            f, 20, 2, 20, stream(30, "EIO"), stream(3, "EFBIG"), lines=lines)
+        yield tag + "-output-then-report", seed(
+            f, 90, 8, 2, b"", stream(2, "ENOSPC"), stream(4, "EIO"), lines=lines)
 
 
 def main():

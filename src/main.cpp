@@ -3,8 +3,13 @@
 #include <csignal>
 
 #include "command_line.h"
+#include "standard_descriptors.h"
 
 int main(int argc, char** argv) {
+  // A closed standard descriptor would hand its number to the input or the
+  // output file, and the report would be written into it. Without /dev/null
+  // to stand in, nothing can be run safely.
+  if (!decbytes::OpenClosedStandardDescriptors()) return 1;
   // The standard output carries only the report; the output file is the
   // product. With SIGPIPE ignored, a reader of the report that goes away
   // (decbytes IN OUT | head) makes the report's write fail with EPIPE, a

@@ -63,8 +63,10 @@ std::size_t ReportBufferSize(std::string_view inputName, std::size_t asked) {
 
 }  // namespace
 
-Report::Report(int fd, std::string_view inputName, WriteFunction write, std::size_t bufferSize)
-    : out_(fd, ReportBufferSize(inputName, bufferSize), write) {
+Report::Report(int fd, std::string_view inputName, WriteFunction write, std::size_t bufferSize,
+               ReportBuffering buffering)
+    : out_(fd, ReportBufferSize(inputName, bufferSize), write),
+      flushEachWarning_(buffering == ReportBuffering::Lines) {
   const std::size_t longest = kWarningOpening.size() + inputName.size() + kLineOpening.size() +
                               kMaxDigits + kFieldOpening.size();
   head_ = std::make_unique<char[]>(longest + kCopyPiece);
@@ -82,6 +84,7 @@ void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
   cursor = CopyInPieces(cursor, head_.get(), headSize_);
   cursor = CopyField(cursor, field);
   out_.Commit(Copy(cursor, kWarningClosing));
+  if (flushEachWarning_) out_.Flush();
 }
 
 void Report::Summarize(std::uint64_t bytesWritten, std::uint64_t illegalLines) {

@@ -14,17 +14,25 @@ namespace decbytes {
 // The report's buffer: what it collects before a write.
 inline constexpr std::size_t kReportBufferSize = 256 * 1024;
 
+// When the report's collected bytes are written: in large blocks (into a
+// file or a pipe, where the reader takes them at the end or in bulk), or at
+// the end of each warning (on a terminal, where a person watches the
+// warnings of an input that arrives slowly as they are made).
+enum class ReportBuffering { Blocks, Lines };
+
 class Report {
  public:
   // Collects the report in a buffer of `bufferSize` bytes, or more when the
   // input's name is so long that a warning would not fit, so that every
   // warning is one reservation.
   Report(int fd, std::string_view inputName, WriteFunction write = DefaultWrite,
-         std::size_t bufferSize = kReportBufferSize);
+         std::size_t bufferSize = kReportBufferSize,
+         ReportBuffering buffering = ReportBuffering::Blocks);
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.
-  // The field is the first bytes of a line, at most three.
+  // The field is the first bytes of a line, at most three. Writes it out at
+  // once when the report is buffered by lines.
   void Warn(std::uint64_t lineNumber, std::string_view field);
 
   // Appends "\n<bytes> characters transferred with <errors> errors \n\n".
@@ -34,14 +42,12 @@ class Report {
   // failed write. After a failure the rest of the report is dropped.
   int Flush();
 
-  // The writer of the report's bytes.
-  OutputWriter& writer() { return out_; }
-
  private:
   void SetHeadLine(std::uint64_t lineNumber);
   void AppendNumber(std::uint64_t number);
 
   OutputWriter out_;
+  bool flushEachWarning_;
   // A warning's text up to its field, "\nWarning : <input> : (line <n>) : '",
   // for the line number n of the last warning. Built once per run and
   // renumbered only when the line number changes, which takes a written

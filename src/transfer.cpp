@@ -5,11 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <optional>
-#include <system_error>
 
 #include "conversion.h"
-#include "io/write_queue.h"
 #include "transfer.h"
 
 namespace decbytes {
@@ -36,17 +33,24 @@ int OpenInput(const char* name, struct stat& status) {
   return fd;
 }
 
-bool SameRegularFile(const struct stat& a, const struct stat& b) {
-  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// True when `a` and `b` are one file whose content a write to it would
+// take from a read of it: a regular file (truncating it would empty the
+// input), or a pipe, FIFO or socket (the program would hold the writing end
+// of its own input and wait for it for ever). Devices, terminals among
+// them, are shared by nature and not refused.
+bool OutputWouldConsumeInput(const struct stat& a, const struct stat& b) {
+  const auto consumable = [](mode_t mode) {
+    return S_ISREG(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+  };
+  return consumable(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Opens the output for writing, creating it with mode 0666 less the umask.
 // Truncates a regular file, through `truncate`, only after making sure it is
-// not the input, so that naming the input twice never empties it: here, or,
-// when `truncateLater` is given, by setting it for the writing thread to do
-// first. Returns the descriptor, or -1 with `status` set to why not.
+// not the input, so that naming the input twice never empties it. Returns
+// the descriptor, or -1 with `status` set to why not.
 int OpenOutput(const char* name, const struct stat& input, TruncateFunction truncate,
-               bool* truncateLater, TransferStatus& status) {
+               TransferStatus& status) {
   const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     status = TransferStatus::OutputOpenFailed;
@@ -55,11 +59,8 @@ int OpenOutput(const char* name, const struct stat& input, TruncateFunction trun
   struct stat output;
   if (::fstat(fd, &output) != 0) {
     status = TransferStatus::OutputOpenFailed;
-  } else if (SameRegularFile(input, output)) {
+  } else if (OutputWouldConsumeInput(input, output)) {
     status = TransferStatus::OutputIsInput;
-  } else if (S_ISREG(output.st_mode) && truncateLater != nullptr) {
-    *truncateLater = true;
-    return fd;
   } else if (S_ISREG(output.st_mode) && truncate(fd, 0) != 0) {
     status = TransferStatus::OutputOpenFailed;
   } else {
@@ -75,38 +76,20 @@ std::size_t OutputBufferSize(const TransferIo& io) {
   return std::max(io.outputBufferSize, io.fastPath != nullptr ? kLeastOutputBufferSize : 1);
 }
 
-// Blocks of input read ahead, and buffers of the output and of the report,
-// when the threads run: enough to keep each thread busy while the others
-// work, few enough to keep the memory small.
-constexpr std::size_t kInputBlocksAhead = 3;
-constexpr std::size_t kWriteBuffers = 3;
-
-// Converts everything the input holds, reading ahead and handing the writes
-// that are worth it (see WriteBehind) to `queue` when it is given, its first
-// job the output's truncation when `truncate` says so. Leaves in `result` the
-// status (Completed, ReadFailed, WriteFailed, or OutputOpenFailed when that
-// truncation failed), the errno of a failure and the counts.
-void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io, WriteQueue* queue,
-                bool truncate, TransferResult& result) {
+// Converts everything the input holds: reads a block, converts it, and
+// writes what it made, until the end of the input or the first failure.
+// Leaves in `result` the status (Completed, ReadFailed or WriteFailed), the
+// errno of a failure and the counts.
+void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
+                TransferResult& result) {
   InputReader input(inputFd, io.blockSize, io.read);
   OutputWriter output(outputFd, OutputBufferSize(io), io.write);
-  if (queue != nullptr) {
-    if (WriteBehind(outputFd)) output.UseQueue(*queue, kWriteBuffers);
-    if (output.queued() && report.writer().queued()) output.CutsWith(report.writer());
-    // Only regular files are truncated, and they are written behind.
-    if (truncate) output.TruncateFirst(io.truncate);
-    static_cast<void>(input.ReadAhead(kInputBlocksAhead));
-  }
   Conversion conversion{output, report};
   for (;;) {
     const ssize_t got = input.Fill();
     if (got < 0) {
-      const int readError = errno;
-      // On one thread the writes handed over before this read would have
-      // been made, and met first: a failure among them is the run's.
-      if (!output.AwaitHandedOver()) break;
       result.status = TransferStatus::ReadFailed;
-      result.fileError = readError;
+      result.fileError = errno;
       break;
     }
     if (got == 0) {
@@ -120,21 +103,8 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
     result.status = TransferStatus::WriteFailed;
     result.fileError = output.error();
   }
-  if (output.truncateFailed()) {  // came before anything else went wrong
-    result.status = TransferStatus::OutputOpenFailed;
-    result.fileError = 0;
-  }
   result.bytesWritten = conversion.bytesWritten;
   result.illegalLines = conversion.illegalLines;
-}
-
-// Starts the writing thread; leaves `queue` empty, for a transfer on the
-// calling thread alone, when no thread can be started.
-void StartWriting(std::optional<WriteQueue>& queue) {
-  try {
-    queue.emplace();
-  } catch (const std::system_error&) {
-  }
 }
 
 }  // namespace
@@ -147,21 +117,18 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
     result.status = TransferStatus::InputOpenFailed;
     return result;
   }
-  // With the threads, the output's old content is freed on the writing
-  // thread while the first blocks are read and converted.
-  std::optional<WriteQueue> queue;  // outlives the writers that use it
-  if (UseThreads(io.threads, inputStatus)) StartWriting(queue);
-  bool truncateLater = false;
-  const int outputFd = OpenOutput(outputName, inputStatus, io.truncate,
-                                  queue ? &truncateLater : nullptr, result.status);
+  const int outputFd = OpenOutput(outputName, inputStatus, io.truncate, result.status);
   if (outputFd < 0) {
     CloseUnused(inputFd);
     return result;
   }
 
-  Report report(io.reportFd, inputName, io.write, io.reportBufferSize);
-  if (queue && WriteBehind(io.reportFd)) report.writer().UseQueue(*queue, kWriteBuffers);
-  ConvertAll(inputFd, outputFd, report, io, queue ? &*queue : nullptr, truncateLater, result);
+  // On a terminal each warning shows as it is made; elsewhere the report
+  // goes out in large blocks.
+  const ReportBuffering buffering =
+      ::isatty(io.reportFd) == 1 ? ReportBuffering::Lines : ReportBuffering::Blocks;
+  Report report(io.reportFd, inputName, io.write, io.reportBufferSize, buffering);
+  ConvertAll(inputFd, outputFd, report, io, result);
 
   const int inputCloseError = CloseChecked(inputFd);
   const int outputCloseError = CloseChecked(outputFd);

@@ -8,7 +8,6 @@
 #include "fast/fast_path.h"
 #include "io/input_reader.h"
 #include "io/output_writer.h"
-#include "io/thread_choice.h"
 #include "report.h"
 
 namespace decbytes {
@@ -33,7 +32,6 @@ struct TransferIo {
   std::size_t outputBufferSize = kOutputBufferSize;  // see kLeastOutputBufferSize
   std::size_t reportBufferSize = kReportBufferSize;
   FastPathFunction fastPath = ConvertLinesFast;
-  Threads threads = Threads::Auto;
 };
 
 // As transfer(inputName, outputName), steered by `io`.

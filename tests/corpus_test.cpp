@@ -28,7 +28,7 @@ TEST(FuzzCorpus, EveryInputAgreesWithTheModel) {
   EXPECT_GT(replayed, 10) << "the corpus is missing";
 }
 
-// The same inputs through the transfer itself, files, threads and all, in
+// The same inputs through the transfer itself, files and all, in
 // the blocks each input asks for.
 TEST(FuzzCorpus, EveryInputTransfersLikeTheModel) {
   for (const auto& entry : std::filesystem::directory_iterator(DECBYTES_CORPUS)) {

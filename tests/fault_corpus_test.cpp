@@ -1,10 +1,11 @@
-// The fault fuzzer's corpus replayed: every schedule it keeps, through the
-// real transfer on one thread and, where the case asks, on the threads,
-// must give what the schedule allows (see FaultRunDifference). Under the
-// ThreadSanitizer preset this is how the schedules reach the threads.
+// The fault fuzzer's corpus replayed, and its oracle held to account: every
+// schedule it keeps, through the real transfer, must give what the schedule
+// allows (see CheckFaultRun); and each check of that oracle must fail a run
+// built to break it, so that a check lost in an edit cannot pass unseen.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "fault_run.h"
@@ -13,27 +14,118 @@
 namespace decbytes {
 namespace {
 
-// A reproducer of a fault the fuzzer found between the threads ("repro-" in
-// its name) meets it only in some runs, as the threads happen to meet: it is
-// replayed often enough that its fault, were it back, would show.
-constexpr int kReproducerRuns = 200;
+using faults::Observed;
 
 TEST(FaultCorpus, EveryScheduleGivesWhatItAllows) {
   int replayed = 0;
   for (const auto& entry : std::filesystem::directory_iterator(DECBYTES_FAULT_CORPUS)) {
     const std::string name = entry.path().filename().string();
     const std::string data = testing::ReadFile(entry.path().string());
-    const faults::FaultCase c = faults::DecodeFaultCase(data);
-    const int runs = name.starts_with("repro-") ? kReproducerRuns : 1;
-    for (int run = 0; run < runs; ++run) {
-      const std::string difference = faults::FaultRunDifference(c);
-      EXPECT_EQ(difference, "") << name;
-      if (!difference.empty()) break;
-    }
+    EXPECT_EQ(faults::FaultRunDifference(faults::DecodeFaultCase(data)), "") << name;
     ++replayed;
   }
   EXPECT_GT(replayed, 10) << "the corpus is missing";
 }
+
+// One seed of the corpus, decoded, with its faultless result.
+struct SeedRun {
+  std::string data;
+  faults::FaultCase c;
+  model::Expected expected;
+  Observed observed;
+
+  explicit SeedRun(const std::string& name)
+      : data(testing::ReadFile(std::string(DECBYTES_FAULT_CORPUS) + "/" + name)),
+        c(faults::DecodeFaultCase(data)) {
+    SetByteBound();
+    observed = faults::RunFaultCase(c);
+    expected = faults::Faultless(c);
+  }
+};
+
+// A run that broke one rule: what it breaks, on which seed's run, how, and
+// the oracle's word for it.
+struct BrokenRun {
+  const char* name;
+  const char* seed;
+  std::function<void(Observed&)> breakIt;
+  const char* verdict;
+};
+
+class FaultOracle : public ::testing::TestWithParam<BrokenRun> {};
+
+TEST_P(FaultOracle, FailsARunBuiltToBreakIt) {
+  const BrokenRun& broken = GetParam();
+  SeedRun run(broken.seed);
+  const std::string difference = faults::CheckFaultRun(run.c, run.observed, run.expected);
+  ASSERT_EQ(difference, "") << "the run as made must pass";
+  broken.breakIt(run.observed);
+  const std::string verdict = faults::CheckFaultRun(run.c, run.observed, run.expected);
+  EXPECT_TRUE(verdict.starts_with(broken.verdict)) << "the oracle said: '" << verdict << "'";
+}
+
+constexpr const char* kClean = "seed-general-one-clean";
+constexpr const char* kOutputFails = "seed-general-one-output-late";  // ENOSPC at its third write
+constexpr const char* kReadFails = "seed-general-one-read-late";      // EIO at its 40th read
+
+// Drops the last byte of `bytes`, or adds one when there is none.
+void Shorten(std::string& bytes) {
+  if (bytes.empty()) {
+    bytes = "?";
+  } else {
+    bytes.pop_back();
+  }
+}
+
+// Changes the last byte of `bytes`, or adds one when there is none.
+void Spoil(std::string& bytes) {
+  if (bytes.empty()) {
+    bytes = "?";
+  } else {
+    bytes.back() = static_cast<char>(bytes.back() ^ 0x55);
+  }
+}
+
+std::string BrokenRunName(const ::testing::TestParamInfo<BrokenRun>& info) {
+  return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachCheck, FaultOracle,
+    ::testing::Values(
+        BrokenRun{"InputReadAfterFailure", kReadFails,
+                  [](Observed& o) { o.input.callAfterFailure = true; },
+                  "the input was read after its failure"},
+        BrokenRun{"OutputWrittenAfterFailure", kOutputFails,
+                  [](Observed& o) { o.output.callAfterFailure = true; },
+                  "the output was written after its failure"},
+        BrokenRun{"ReportWrittenAfterFailure", kOutputFails,
+                  [](Observed& o) { o.report.callAfterFailure = true; },
+                  "the report was written after its failure"},
+        BrokenRun{"WrongStatus", kOutputFails,
+                  [](Observed& o) { o.result.status = TransferStatus::ReadFailed; }, "status "},
+        BrokenRun{"WrongErrno", kReadFails, [](Observed& o) { o.result.fileError = ENOSPC; },
+                  "status "},
+        BrokenRun{"WrongReportError", kClean, [](Observed& o) { o.result.reportError = EPIPE; },
+                  "report error "},
+        BrokenRun{"OutputNoPrefix", kOutputFails, [](Observed& o) { Spoil(o.output.bytes); },
+                  "the output is no prefix of the model's"},
+        BrokenRun{"ReportNoPrefix", kReadFails, [](Observed& o) { Spoil(o.report.bytes); },
+                  "the report is no prefix of the model's"},
+        BrokenRun{"SummaryAfterFailure", kReadFails,
+                  [](Observed& o) {
+                    // The whole faultless report, its summary included.
+                    const SeedRun clean(kReadFails);
+                    o.report.bytes = clean.expected.report;
+                  },
+                  "a summary after a failure"},
+        BrokenRun{"OutputShort", kClean, [](Observed& o) { Shorten(o.output.bytes); },
+                  "the output differs from the model's"},
+        BrokenRun{"ReportShort", kClean, [](Observed& o) { Shorten(o.report.bytes); },
+                  "the report differs from the model's"},
+        BrokenRun{"Counts", kClean, [](Observed& o) { ++o.result.illegalLines; },
+                  "the counts"}),
+    BrokenRunName);
 
 }  // namespace
 }  // namespace decbytes

@@ -7,12 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "conversion.h"
@@ -104,7 +100,6 @@ TEST(OutputFailure, StopsReading) {
   io.read = CountedRead;
   io.write = testing::OutputFaultWrite;
   io.blockSize = 4096;
-  io.threads = testing::TestThreads();
   SetByteBound();
   const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
   ::close(testing::gReportFd);
@@ -165,130 +160,6 @@ INSTANTIATE_TEST_SUITE_P(Seams, OutputWriteFault,
                                            WriteFaultCase{"FirstTakesNothing", 1, ~0u, 0},
                                            WriteFaultCase{"ThirdTakesNothing", 3, ~0u, 0}),
                          WriteFaultName);
-
-// The writing thread's failure, forced to come late: the first write of the
-// output waits until the reading thread has read eight blocks more, so that
-// the converting thread has judged lines and made warnings past the failed
-// block (the report's three buffers hold some twenty blocks' warnings), and
-// only then fails. The report must still end where the
-// single-threaded run's ends: no warning about a later line.
-struct LateFailure {
-  std::mutex mutex;
-  std::condition_variable readMore;
-  unsigned reads = 0;
-  unsigned outputWrites = 0;
-  bool failed = false;
-  std::thread::id caller;
-} gLate;
-
-ssize_t CountReads(int fd, void* buffer, std::size_t size) {
-  {
-    const std::lock_guard<std::mutex> lock(gLate.mutex);
-    ++gLate.reads;
-  }
-  gLate.readMore.notify_all();
-  return DefaultRead(fd, buffer, size);
-}
-
-ssize_t FailFirstOutputWriteLate(int fd, const void* buffer, std::size_t size) {
-  if (fd == testing::gReportFd) return DefaultWrite(fd, buffer, size);
-  std::unique_lock<std::mutex> lock(gLate.mutex);
-  if (!gLate.failed && std::this_thread::get_id() != gLate.caller) {
-    const unsigned target = gLate.reads + 8;
-    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30), [target] {
-      return gLate.reads >= target;
-    })) << "the converting thread stopped before the output failed";
-  }
-  gLate.failed = true;
-  errno = EIO;
-  return -1;
-}
-
-TEST(OutputFailure, LateOnTheWritingThreadCutsTheReport) {
-  testing::ScratchDir dir;
-  std::string input;
-  for (int i = 0; i < 200000; ++i) input += "65\n66\n67\nx\n";
-  testing::WriteFile(dir / "in", input);
-  SetByteBound();
-  std::string reports[2];
-  for (const Threads threads : {Threads::Off, Threads::On}) {
-    testing::gReportFd = ::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    gLate.reads = 0;
-    gLate.failed = false;
-    gLate.caller = std::this_thread::get_id();
-    TransferIo io;
-    io.reportFd = testing::gReportFd;
-    io.read = CountReads;
-    io.write = FailFirstOutputWriteLate;
-    io.blockSize = 4096;
-    io.threads = threads;
-    const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
-    ::close(testing::gReportFd);
-    EXPECT_EQ(result.status, TransferStatus::WriteFailed);
-    reports[threads == Threads::On] = testing::ReadFile(dir / "report");
-  }
-  EXPECT_FALSE(reports[0].empty());
-  EXPECT_TRUE(reports[1] == reports[0]) << "threaded report: " << reports[1].size()
-                                        << " bytes, single-threaded: " << reports[0].size();
-}
-
-// The writing thread's failure forced to meet blocks queued behind it.
-// Input lines of four bytes make each 4 KiB block exactly 1024 output bytes,
-// and a 4 KiB output buffer filled a byte at a time (the general path) is
-// handed over every four blocks, so the reads made tell where the converting
-// thread is: the reading thread reads at most two blocks past the one being
-// converted. The second output write waits, on the writing thread, until 19
-// blocks are read: the converting thread is then at block 17, and has
-// handed the third buffer over (at block 13), which waits in the queue. On
-// one thread the write fails at once. Both ways must give the same: the
-// write's error, the bytes of the first write and not one more (the bytes
-// differ from block to block), and no output write after the failed one.
-constexpr unsigned kFailingWrite = 2;
-constexpr unsigned kReadsBeforeIt = 19;
-
-ssize_t GatedOutputWrite(int fd, const void* buffer, std::size_t size) {
-  if (fd == testing::gReportFd) return DefaultWrite(fd, buffer, size);
-  std::unique_lock<std::mutex> lock(gLate.mutex);
-  const unsigned call = ++gLate.outputWrites;
-  if (call != kFailingWrite) return DefaultWrite(fd, buffer, size);
-  if (std::this_thread::get_id() != gLate.caller) {
-    EXPECT_TRUE(gLate.readMore.wait_for(lock, std::chrono::seconds(30),
-                                        [] { return gLate.reads >= kReadsBeforeIt; }))
-        << "the reads stopped at " << gLate.reads;
-  }
-  errno = EIO;
-  return -1;
-}
-
-TEST(OutputFailure, QueuedBlocksAreNotWrittenAfterIt) {
-  std::string input;
-  std::string bytes;
-  for (int i = 0; i < 30 * 1024; ++i) {
-    const int value = 100 + i * 7 % 156;
-    input += std::to_string(value) + "\n";
-    bytes += static_cast<char>(value);
-  }
-  for (const Threads threads : {Threads::Off, Threads::On}) {
-    SCOPED_TRACE(threads == Threads::On ? "threads" : "one thread");
-    gLate.reads = 0;
-    gLate.outputWrites = 0;
-    gLate.caller = std::this_thread::get_id();
-    TransferIo io;
-    io.read = CountReads;
-    io.write = GatedOutputWrite;
-    io.blockSize = 4096;
-    io.outputBufferSize = 4096;
-    io.fastPath = nullptr;
-    io.threads = threads;
-    const auto run = TransferBytes(input, io);
-    EXPECT_EQ(run.result.status, TransferStatus::WriteFailed);
-    EXPECT_EQ(run.result.fileError, EIO);
-    EXPECT_EQ(gLate.outputWrites, kFailingWrite) << "output writes after the failed one";
-    EXPECT_TRUE(run.output == bytes.substr(0, 4096 * (kFailingWrite - 1)))
-        << "the output holds " << run.output.size() << " bytes";
-    EXPECT_EQ(run.report, "");
-  }
-}
 
 // Notes how many lines were found illegal when the output first failed.
 const Conversion* gWatched = nullptr;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -16,16 +15,6 @@
 #include "transfer.h"
 
 namespace decbytes::testing {
-
-// The threads the tests' transfers use: those DECBYTES_TEST_THREADS names
-// ("on" or "off"), or else the program's own choice. The suite runs once as
-// it is and once with "on", so that every transfer test also covers the
-// reading and writing threads.
-inline Threads TestThreads() {
-  const char* value = std::getenv("DECBYTES_TEST_THREADS");
-  const std::string_view named = value != nullptr ? value : "";
-  return named == "on" ? Threads::On : named == "off" ? Threads::Off : Threads::Auto;
-}
 
 struct TransferRun {
   TransferResult result;
@@ -50,7 +39,6 @@ inline TransferRun TransferBytes(const std::string& input, TransferIo io = {},
   WriteFile(in, input);
   const int reportFd = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   io.reportFd = reportFd;
-  if (io.threads == Threads::Auto) io.threads = TestThreads();
   MaxValue = maxValue;
   gReportFd = reportFd;
   TransferRun run;

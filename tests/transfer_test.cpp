@@ -1,7 +1,12 @@
 // transfer on small files: the bytes written, the warnings and the summary.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,8 +36,9 @@ std::string PrintCaseName(const ::testing::TestParamInfo<TransferCase>& info) {
 class TransferCaseTest : public ::testing::TestWithParam<TransferCase> {};
 
 // Each input, through every path, gives exactly these bytes and this report;
-// and on the general path through an output buffer of three bytes, which
-// the longer outputs fill to the brim again and again.
+// and through an output buffer of three bytes asked for: on the general
+// path, which the longer outputs fill to the brim again and again, and on
+// the fast path, which must still get room for its largest reservation.
 TEST_P(TransferCaseTest, WritesBytesAndReport) {
   const TransferCase& c = GetParam();
   std::vector<std::pair<std::string, TransferIo>> ways;
@@ -42,6 +48,8 @@ TEST_P(TransferCaseTest, WritesBytesAndReport) {
   }
   ways.emplace_back("general, a 3-byte output buffer", TransferIo{});
   ways.back().second.fastPath = nullptr;
+  ways.back().second.outputBufferSize = 3;
+  ways.emplace_back("fast, a 3-byte output buffer asked for", TransferIo{});
   ways.back().second.outputBufferSize = 3;
   for (const auto& [name, io] : ways) {
     SCOPED_TRACE(name);
@@ -145,7 +153,6 @@ TEST(TransferFailures, ReportErrorStillCompletesOutput) {
   ASSERT_GE(full, 0);
   TransferIo io;
   io.reportFd = full;
-  io.threads = testing::TestThreads();
   const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
   ::close(full);
   EXPECT_EQ(result.status, TransferStatus::Completed);
@@ -166,6 +173,68 @@ TEST(TransferFailures, OpenOrder) {
   EXPECT_EQ(testing::ReadFile(kept), "precious");
   EXPECT_EQ(transfer(kept.c_str(), (dir / "no/such/dir").c_str()).status,
             TransferStatus::OutputOpenFailed);
+}
+
+// Whether a warning reached the report's reader while the input was still
+// arriving: the read seam looks, at the input's second read, whether the
+// reader's end (gReaderFd) has anything to read.
+int gReaderFd = -1;
+unsigned gInputReads = 0;
+bool gWarningBeforeEnd = false;
+ssize_t ReadAndLook(int fd, void* buffer, std::size_t size) {
+  if (++gInputReads == 2) {
+    pollfd reader{gReaderFd, POLLIN, 0};
+    gWarningBeforeEnd = ::poll(&reader, 1, 0) == 1 && (reader.revents & POLLIN) != 0;
+  }
+  return DefaultRead(fd, buffer, size);
+}
+
+// The report's two ends: a terminal (a pseudo-terminal's two sides) or a
+// pipe. Returns false when none can be made.
+bool OpenTerminal(int& writer, int& reader) {
+  reader = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (reader < 0 || ::grantpt(reader) != 0 || ::unlockpt(reader) != 0) return false;
+  const char* name = ::ptsname(reader);
+  writer = name != nullptr ? ::open(name, O_RDWR | O_NOCTTY) : -1;
+  return writer >= 0;
+}
+bool OpenPipe(int& writer, int& reader) {
+  int ends[2];
+  if (::pipe(ends) != 0) return false;
+  reader = ends[0];
+  writer = ends[1];
+  return true;
+}
+
+// On a terminal each warning shows as it is made, while the input is still
+// arriving (its first block holds one illegal line); into a pipe the report
+// waits for its large blocks, here the end of the run.
+TEST(ReportBuffering, EachWarningAtOnceOnATerminalOnly) {
+  struct Destination {
+    const char* name;
+    bool (*open)(int& writer, int& reader);
+    bool warningBeforeEnd;
+  };
+  for (const Destination& to : {Destination{"terminal", OpenTerminal, true},
+                                Destination{"pipe", OpenPipe, false}}) {
+    SCOPED_TRACE(to.name);
+    int writer = -1;
+    if (!to.open(writer, gReaderFd)) GTEST_SKIP() << "no " << to.name << " here";
+    testing::ScratchDir dir;
+    testing::WriteFile(dir / "in", "x\n65\n66\n");
+    gInputReads = 0;
+    gWarningBeforeEnd = false;
+    TransferIo io;
+    io.reportFd = writer;
+    io.read = ReadAndLook;
+    io.blockSize = 2;
+    SetByteBound();
+    const TransferResult result = transfer((dir / "in").c_str(), (dir / "out").c_str(), io);
+    ::close(writer);
+    ::close(gReaderFd);
+    EXPECT_EQ(result.status, TransferStatus::Completed);
+    EXPECT_EQ(gWarningBeforeEnd, to.warningBeforeEnd);
+  }
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "io/write_queue.h"
-
 namespace decbytes {
 
 namespace {
@@ -37,24 +35,12 @@ int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count
 }
 
 OutputWriter::OutputWriter(int fd, std::size_t capacity, WriteFunction write)
-    : fd_(fd), write_(write), capacity_(capacity) {
-  store_.emplace_back(new char[capacity]);
-  buffer_ = cursor_ = store_.back().get();
-  limit_ = buffer_ + capacity;
-}
-
-void OutputWriter::UseQueue(WriteQueue& queue, std::size_t buffers) {
-  while (store_.size() < buffers) {
-    store_.emplace_back(new char[capacity_]);
-    free_.push_back(store_.back().get());
-  }
-  queue_ = &queue;
-}
-
-void OutputWriter::TruncateFirst(TruncateFunction truncate) {
-  truncate_ = truncate;
-  queue_->Submit(*this, nullptr, 0, 0, 0);
-}
+    : fd_(fd),
+      write_(write),
+      capacity_(capacity),
+      buffer_(new char[capacity]),
+      cursor_(buffer_.get()),
+      limit_(buffer_.get() + capacity) {}
 
 bool OutputWriter::Put(char byte) {
   char* cursor = Reserve(1);
@@ -67,77 +53,48 @@ bool OutputWriter::Put(char byte) {
 bool OutputWriter::Append(std::string_view bytes) {
   if (failed()) return false;
   if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
+    // Too large for the buffer even when empty: written straight through,
+    // after everything collected before it.
+    if (bytes.size() > capacity_) return Flush() && WriteAll(bytes.data(), bytes.size());
     if (!MakeRoom(bytes.size())) return false;
-    // Too large for the buffer even when empty: write it straight through,
-    // after everything handed over before it.
-    if (bytes.size() > static_cast<std::size_t>(limit_ - cursor_)) {
-      if (queue_ != nullptr) queue_->Drain();
-      return !failed() && WriteAll(bytes.data(), bytes.size());
-    }
   }
   std::memcpy(cursor_, bytes.data(), bytes.size());
   cursor_ += bytes.size();
   return true;
 }
 
-OutputWriter::~OutputWriter() {
-  if (queue_ != nullptr) queue_->Drain();  // no job may outlive its buffer
-}
-
 bool OutputWriter::Flush() {
-  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_);
-  if (queue_ == nullptr) {
-    if (failed()) return false;
-    cursor_ = buffer_;
-    return WriteAll(buffer_, pending);
-  }
-  if (!failed() && pending > 0) HandOver(pending);
-  queue_->Drain();
-  return !failed();
-}
-
-bool OutputWriter::AwaitHandedOver() {
-  if (queue_ != nullptr) queue_->Drain();
-  return !failed();
+  if (failed()) return false;
+  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_.get());
+  cursor_ = buffer_.get();
+  return WriteAll(buffer_.get(), pending);
 }
 
 // Makes room for `count` bytes: writes the whole write units collected and
-// moves the rest, less than a unit, to the front of the buffer (of a fresh
-// one when the units are handed to the queue); writes everything when that
-// rest would leave too little room. Returns false, now or from an earlier
-// failure, when any write failed.
+// moves the rest, less than a unit, to the front of the buffer; writes
+// everything when that rest would leave too little room. Returns false, now
+// or from an earlier failure, when any write failed. A reservation larger
+// than the buffer could never be met: it fails the writer (EOVERFLOW) rather
+// than hand out room the buffer does not have.
 bool OutputWriter::MakeRoom(std::size_t count) {
   if (failed()) return false;
-  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer_);
+  if (count > capacity_) {
+    error_ = EOVERFLOW;
+    return false;
+  }
+  char* const buffer = buffer_.get();
+  const std::size_t pending = static_cast<std::size_t>(cursor_ - buffer);
   std::size_t whole = pending - pending % kWriteUnit;
   if (capacity_ - (pending - whole) < count) whole = pending;
-  if (queue_ != nullptr) return HandOver(whole);
-  if (!WriteAll(buffer_, whole)) return false;
-  std::memmove(buffer_, buffer_ + whole, pending - whole);
-  cursor_ = buffer_ + (pending - whole);
+  if (!WriteAll(buffer, whole)) return false;
+  std::memmove(buffer, buffer + whole, pending - whole);
+  cursor_ = buffer + (pending - whole);
   return true;
-}
-
-// Hands the first `count` bytes of the buffer to the queue and goes on in a
-// free buffer, with the bytes after them moved to its front. Returns false
-// when a write has failed (this one's, or an earlier one).
-bool OutputWriter::HandOver(std::size_t count) {
-  char* const fresh = queue_->TakeFree(*this);
-  const std::size_t rest = static_cast<std::size_t>(cursor_ - buffer_) - count;
-  std::memcpy(fresh, buffer_ + count, rest);
-  const std::uint64_t mark = companion_ != nullptr ? companion_->collected() : 0;
-  queue_->Submit(*this, buffer_, count, handed_, mark);
-  handed_ += count;
-  buffer_ = fresh;
-  cursor_ = fresh + rest;
-  limit_ = fresh + capacity_;
-  return !failed();
 }
 
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
   const int error = WriteFully(write_, fd_, bytes, count);
-  if (error != 0) error_.store(error);
-  handed_ += count;
+  if (error != 0) error_ = error;
   return error == 0;
 }
 

@@ -9,7 +9,7 @@ program=${1:?"usage: $0 PATH-TO-decbytes"}
 program=$(realpath "$program")
 
 # Mode 0755 so that an unprivileged user can reach files inside.
-scratch=$(mktemp -d /tmp/decbytes-faults.XXXXXX)
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/decbytes-faults.XXXXXX")
 chmod 0755 "$scratch"
 trap 'rm -rf "$scratch"' EXIT
 
@@ -45,17 +45,6 @@ fail() {
 
 # Runs a command with stdout sent to $run_stdout (default: a file in the
 # scratch directory) and stderr to $scratch/stderr; sets $status.
-# The two ways the program runs an input of 16 MiB or more: with its reading
-# and writing threads, as it is, and on its calling thread alone, pinned to
-# one CPU. Scripts run their large-input cases each way: set_way NAME puts
-# the way's command prefix in `pin` (an array, empty for the threads).
-ways=(threads one-cpu)
-set_way() {
-  pin=()
-  [[ $1 == one-cpu ]] && pin=(taskset -c 0)
-  return 0
-}
-
 run() {
   status=0
   "$@" >"${run_stdout:-$scratch/stdout}" 2>"$scratch/stderr" || status=$?

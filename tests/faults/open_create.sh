@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opening and creating: a new output gets mode 0666 less the umask; a device
 # named as both files is not refused; two files that share an inode number
-# on two file systems are two files, not the input named twice.
+# on two file systems are two files, not the input named twice; a closed
+# standard descriptor never takes a file: the output holds its bytes alone.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools stat
@@ -27,6 +28,28 @@ run "$program" /dev/null /dev/null
 expect_status 0
 expect_stderr ""
 expect_stdout '\n0 characters transferred with 0 errors \n\n'
+
+# The standard descriptors closed | exit status | stderr: with the standard
+# output closed, the report fails as a standard output that cannot be
+# written, and the output file still holds the bytes and nothing else.
+yes $'65\nx' | head -n 20000 >"$scratch/many" || true
+head -c 10000 /dev/zero | tr '\0' 'A' >"$scratch/many.want"
+closed_cases=(
+  "<&-|0|"
+  "<&- >&-|1|Can't write the standard output: Bad file descriptor"
+  ">&- 2>&-|1|"
+  "<&- >&- 2>&-|1|"
+)
+for entry in "${closed_cases[@]}"; do
+  IFS='|' read -r closing want_status message <<<"$entry"
+  begin_case "$closing"
+  rm -f "$scratch/out"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  run bash -c "exec \"\$1\" \"\$2\" \"\$3\" $closing" _ "$program" "$scratch/many" "$scratch/out"
+  expect_status "$want_status"
+  [[ $closing == *"2>&-"* ]] || expect_stderr "$message"
+  expect_same_bytes "$scratch/out" "$scratch/many.want"
+done
 
 # Two fresh tmpfs mounts number their first files alike.
 begin_case "the same inode number on two file systems"
