@@ -123,8 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "the output differs from the model's"},
         BrokenRun{"ReportShort", kClean, [](Observed& o) { Shorten(o.report.bytes); },
                   "the report differs from the model's"},
-        BrokenRun{"Counts", kClean, [](Observed& o) { ++o.result.illegalLines; },
-                  "the counts"}),
+        BrokenRun{"Counts", kClean, [](Observed& o) { ++o.result.illegalLines; }, "the counts"}),
     BrokenRunName);
 
 }  // namespace

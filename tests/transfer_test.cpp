@@ -215,8 +215,8 @@ TEST(ReportBuffering, EachWarningAtOnceOnATerminalOnly) {
     bool (*open)(int& writer, int& reader);
     bool warningBeforeEnd;
   };
-  for (const Destination& to : {Destination{"terminal", OpenTerminal, true},
-                                Destination{"pipe", OpenPipe, false}}) {
+  for (const Destination& to :
+       {Destination{"terminal", OpenTerminal, true}, Destination{"pipe", OpenPipe, false}}) {
     SCOPED_TRACE(to.name);
     int writer = -1;
     if (!to.open(writer, gReaderFd)) GTEST_SKIP() << "no " << to.name << " here";

@@ -34,8 +34,9 @@ class OutputWriter {
 
   // Returns a cursor with at least `count` free bytes behind it, writing out
   // whole pages first when needed; nullptr once a write has failed, or when
-  // `count` exceeds the capacity (which fails the writer with EOVERFLOW). The caller writes there and hands the
-  // moved cursor back to Commit before any other call.
+  // `count` exceeds the capacity (which fails the writer with EOVERFLOW).
+  // The caller writes there and hands the moved cursor back to Commit before
+  // any other call.
   char* Reserve(std::size_t count) {
     if (static_cast<std::size_t>(limit_ - cursor_) < count && !MakeRoom(count)) return nullptr;
     return failed() ? nullptr : cursor_;
