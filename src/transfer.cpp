@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "conversion.h"
+#include "io/sigpipe_guard.h"
 #include "io/write_queue.h"
 #include "transfer.h"
 
@@ -140,6 +141,7 @@ void StartWriting(std::optional<WriteQueue>& queue) {
 }  // namespace
 
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
+  const SigpipeGuard sigpipeGuard;  // a reader that has gone fails a write, ends nothing
   TransferResult result;
   struct stat inputStatus;
   const int inputFd = OpenInput(inputName, inputStatus);
@@ -181,6 +183,12 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
 
 TransferResult transfer(const char* inputName, const char* outputName) {
   return transfer(inputName, outputName, TransferIo{});
+}
+
+TransferResult transfer(const char* inputName, const char* outputName, int reportFd) {
+  TransferIo io;
+  io.reportFd = reportFd;
+  return transfer(inputName, outputName, io);
 }
 
 }  // namespace decbytes

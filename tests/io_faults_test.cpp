@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <decbytes/decbytes.h>
 #include "conversion.h"
-#include "decbytes.h"
 #include "line_model.h"
 #include "memory_conversion.h"
 #include "transfer_helpers.h"
