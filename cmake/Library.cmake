@@ -63,8 +63,13 @@ set_target_properties(decbytes_shared PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   LINK_DEPENDS ${decbytes_exports})
-target_link_options(decbytes_shared PRIVATE
-  LINKER:--version-script=${decbytes_exports} LINKER:--no-undefined)
+target_link_options(decbytes_shared PRIVATE LINKER:--version-script=${decbytes_exports})
+# Every symbol the library uses is resolved when it is linked, so that it
+# names each library it needs; sanitizer builds leave their runtime's to
+# the program that loads it.
+if(NOT DECBYTES_SANITIZE AND NOT DECBYTES_TSAN)
+  target_link_options(decbytes_shared PRIVATE LINKER:--no-undefined)
+endif()
 
 if(BUILD_SHARED_LIBS)
   add_library(decbytes::decbytes ALIAS decbytes_shared)
