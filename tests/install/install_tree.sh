@@ -76,7 +76,7 @@ grep -q '^License: Expat$' "$prefix/share/doc/decbytes/copyright" ||
 # The shared library's defined dynamic symbols (readelf reads any
 # processor's): the public header's names alone.
 others=$(readelf --dyn-syms -W -C "$prefix/$libdir/libdecbytes.so.$version" |
-  awk '$1 ~ /^[0-9]+:$/ && $7 != "UND"' | sed -E 's/^ *([^ ]+ +){7}//' |
+  awk '$1 ~ /^[0-9]+:$/ && $4 != "SECTION" && $7 != "UND"' | sed -E 's/^ *([^ ]+ +){7}//' |
   grep -v '^decbytes::' || true)
 [[ -z $others ]] || fail "libdecbytes.so exports more than decbytes:: names:" "$others"
 grep -qx "prefix=$prefix" "$prefix/$libdir/pkgconfig/decbytes.pc" ||
