@@ -26,12 +26,17 @@ if(DECBYTES_HARDEN)
     message(FATAL_ERROR "DECBYTES_HARDEN needs an optimised build "
                         "(CMAKE_BUILD_TYPE Release, RelWithDebInfo or MinSizeRel)")
   endif()
+  # Position-independent code everywhere: -fPIC for the shared library
+  # (its own POSITION_INDEPENDENT_CODE), -fPIE for the rest, which ends in
+  # the program.
   target_compile_options(decbytes_hardening INTERFACE
-    -fstack-protector-strong -fstack-clash-protection -fPIE
+    -fstack-protector-strong -fstack-clash-protection
+    $<$<NOT:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>>:-fPIE>
     # Undefined first, in case the compiler defines it at another level.
     -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
     target_compile_options(decbytes_hardening INTERFACE -fcf-protection)
   endif()
-  target_link_options(decbytes_hardening INTERFACE -pie LINKER:-z,relro,-z,now)
+  target_link_options(decbytes_hardening INTERFACE
+    $<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-pie> LINKER:-z,relro,-z,now)
 endif()

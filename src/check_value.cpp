@@ -1,7 +1,7 @@
 // Whether a value field is a legal value below MaxValue: the rule every path
 // is held to. The fast paths apply it through tables made for the bound of a
 // byte, and so run only while MaxValue holds that bound.
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 
 #include <climits>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 #include "io/output_writer.h"
 
 namespace decbytes {

@@ -1,6 +1,6 @@
 #include "conversion.h"
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 #include "line_judge.h"
 
 namespace decbytes {

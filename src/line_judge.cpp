@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 #include "line_word.h"
 
 namespace decbytes {

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "conversion.h"
+#include "io/sigpipe_guard.h"
 #include "transfer.h"
 
 namespace decbytes {
@@ -110,6 +111,7 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
 }  // namespace
 
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
+  const SigpipeGuard sigpipeGuard;  // a reader that has gone fails a write, ends nothing
   TransferResult result;
   struct stat inputStatus;
   const int inputFd = OpenInput(inputName, inputStatus);
@@ -148,6 +150,12 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
 
 TransferResult transfer(const char* inputName, const char* outputName) {
   return transfer(inputName, outputName, TransferIo{});
+}
+
+TransferResult transfer(const char* inputName, const char* outputName, int reportFd) {
+  TransferIo io;
+  io.reportFd = reportFd;
+  return transfer(inputName, outputName, io);
 }
 
 }  // namespace decbytes

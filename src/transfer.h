@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 #include "fast/fast_path.h"
 #include "io/input_reader.h"
 #include "io/output_writer.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 
 namespace decbytes {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <decbytes/decbytes.h>
 #include "conversion.h"
-#include "decbytes.h"
 #include "line_model.h"
 #include "memory_conversion.h"
 #include "transfer_helpers.h"
