@@ -51,7 +51,7 @@ enum class TransferStatus {
   Completed = 0,         // ran to the end of the input; summary printed
   InputOpenFailed = 1,   // the input could not be opened (or is a directory)
   OutputOpenFailed = 2,  // the output could not be created or truncated
-  OutputIsInput,         // both names lead to the same regular file
+  OutputIsInput,         // both name one regular file, pipe, FIFO or socket
   ReadFailed,            // reading the input failed before its end
   WriteFailed,           // writing, flushing or closing the output failed
 };
@@ -68,7 +68,8 @@ struct TransferResult {
 // legal line, a warning on the standard output for each illegal line, then
 // the summary. Writes nothing to the standard output unless the status is
 // Completed, apart from the warnings already made when a read or write
-// fails.
+// fails. On a terminal each warning is written as it is made; elsewhere the
+// report goes out in large blocks.
 DECBYTES_API TransferResult transfer(const char* inputName, const char* outputName);
 
 // As transfer(inputName, outputName), with the warnings and the summary
