@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "decbytes.h"
+#include <decbytes/decbytes.h>
 #include "fault_schedule.h"
 #include "line_model.h"
 
