@@ -71,7 +71,7 @@ constexpr const char* kReadFails = "seed-general-one-read-late";      // EIO at 
 // Drops the last byte of `bytes`, or adds one when there is none.
 void Shorten(std::string& bytes) {
   if (bytes.empty()) {
-    bytes = "?";
+    bytes.push_back('?');
   } else {
     bytes.pop_back();
   }
@@ -80,7 +80,7 @@ void Shorten(std::string& bytes) {
 // Changes the last byte of `bytes`, or adds one when there is none.
 void Spoil(std::string& bytes) {
   if (bytes.empty()) {
-    bytes = "?";
+    bytes.push_back('?');
   } else {
     bytes.back() = static_cast<char>(bytes.back() ^ 0x55);
   }
