@@ -43,12 +43,12 @@ struct SeedRun {
   }
 };
 
-// A run that broke one rule: what it breaks, on which seed's run, how, and
-// the oracle's word for it.
+// A run that broke one rule: what it breaks, on which seed's run, how
+// (given the faultless result too), and the oracle's word for it.
 struct BrokenRun {
   const char* name;
   const char* seed;
-  std::function<void(Observed&)> breakIt;
+  std::function<void(Observed&, const model::Expected&)> breakIt;
   const char* verdict;
 };
 
@@ -59,7 +59,7 @@ TEST_P(FaultOracle, FailsARunBuiltToBreakIt) {
   SeedRun run(broken.seed);
   const std::string difference = faults::CheckFaultRun(run.c, run.observed, run.expected);
   ASSERT_EQ(difference, "") << "the run as made must pass";
-  broken.breakIt(run.observed);
+  broken.breakIt(run.observed, run.expected);
   const std::string verdict = faults::CheckFaultRun(run.c, run.observed, run.expected);
   EXPECT_TRUE(verdict.starts_with(broken.verdict)) << "the oracle said: '" << verdict << "'";
 }
@@ -94,36 +94,44 @@ INSTANTIATE_TEST_SUITE_P(
     EachCheck, FaultOracle,
     ::testing::Values(
         BrokenRun{"InputReadAfterFailure", kReadFails,
-                  [](Observed& o) { o.input.callAfterFailure = true; },
+                  [](Observed& o, const model::Expected&) { o.input.callAfterFailure = true; },
                   "the input was read after its failure"},
         BrokenRun{"OutputWrittenAfterFailure", kOutputFails,
-                  [](Observed& o) { o.output.callAfterFailure = true; },
+                  [](Observed& o, const model::Expected&) { o.output.callAfterFailure = true; },
                   "the output was written after its failure"},
         BrokenRun{"ReportWrittenAfterFailure", kOutputFails,
-                  [](Observed& o) { o.report.callAfterFailure = true; },
+                  [](Observed& o, const model::Expected&) { o.report.callAfterFailure = true; },
                   "the report was written after its failure"},
         BrokenRun{"WrongStatus", kOutputFails,
-                  [](Observed& o) { o.result.status = TransferStatus::ReadFailed; }, "status "},
-        BrokenRun{"WrongErrno", kReadFails, [](Observed& o) { o.result.fileError = ENOSPC; },
+                  [](Observed& o, const model::Expected&) {
+                    o.result.status = TransferStatus::ReadFailed;
+                  },
                   "status "},
-        BrokenRun{"WrongReportError", kClean, [](Observed& o) { o.result.reportError = EPIPE; },
+        BrokenRun{"WrongErrno", kReadFails,
+                  [](Observed& o, const model::Expected&) { o.result.fileError = ENOSPC; },
+                  "status "},
+        BrokenRun{"WrongReportError", kClean,
+                  [](Observed& o, const model::Expected&) { o.result.reportError = EPIPE; },
                   "report error "},
-        BrokenRun{"OutputNoPrefix", kOutputFails, [](Observed& o) { Spoil(o.output.bytes); },
+        BrokenRun{"OutputNoPrefix", kOutputFails,
+                  [](Observed& o, const model::Expected&) { Spoil(o.output.bytes); },
                   "the output is no prefix of the model's"},
-        BrokenRun{"ReportNoPrefix", kReadFails, [](Observed& o) { Spoil(o.report.bytes); },
+        BrokenRun{"ReportNoPrefix", kReadFails,
+                  [](Observed& o, const model::Expected&) { Spoil(o.report.bytes); },
                   "the report is no prefix of the model's"},
         BrokenRun{"SummaryAfterFailure", kReadFails,
-                  [](Observed& o) {
-                    // The whole faultless report, its summary included.
-                    const SeedRun clean(kReadFails);
-                    o.report.bytes = clean.expected.report;
-                  },
+                  // The whole faultless report, its summary included.
+                  [](Observed& o, const model::Expected& e) { o.report.bytes = e.report; },
                   "a summary after a failure"},
-        BrokenRun{"OutputShort", kClean, [](Observed& o) { Shorten(o.output.bytes); },
+        BrokenRun{"OutputShort", kClean,
+                  [](Observed& o, const model::Expected&) { Shorten(o.output.bytes); },
                   "the output differs from the model's"},
-        BrokenRun{"ReportShort", kClean, [](Observed& o) { Shorten(o.report.bytes); },
+        BrokenRun{"ReportShort", kClean,
+                  [](Observed& o, const model::Expected&) { Shorten(o.report.bytes); },
                   "the report differs from the model's"},
-        BrokenRun{"Counts", kClean, [](Observed& o) { ++o.result.illegalLines; }, "the counts"}),
+        BrokenRun{"Counts", kClean,
+                  [](Observed& o, const model::Expected&) { ++o.result.illegalLines; },
+                  "the counts"}),
     BrokenRunName);
 
 }  // namespace
