@@ -1,6 +1,6 @@
 // Whether a value field is a legal value below MaxValue: the rule every path
 // is held to. The fast paths apply it through tables made for the bound of a
-// byte, and so run only while MaxValue holds that bound.
+// byte, and so run only while MaxValue is at least that bound.
 #include <decbytes/decbytes.h>
 
 #include <climits>
@@ -9,13 +9,7 @@ namespace decbytes {
 
 int MaxValue = 1;
 
-void SetByteBound() {
-  // The bits of a byte: 1 doubled three times; then 1 doubled that often.
-  int bitsPerByte = 1;
-  for (int i = 0; i < 3; ++i) bitsPerByte *= 2;
-  MaxValue = 1;
-  for (int i = 0; i < bitsPerByte; ++i) MaxValue *= 2;
-}
+void SetByteBound() { MaxValue = 1 << CHAR_BIT; }
 
 int CheckValue(std::string_view field) {
   for (char c : field) {

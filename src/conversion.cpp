@@ -6,9 +6,9 @@
 namespace decbytes {
 
 void ConvertBlock(Conversion& c, const char* begin, const char* end, FastPathFunction fastPath) {
-  // The fast paths' tables hold the bound of a byte; any other bound is
-  // judged by CheckValue alone, line by line.
-  if (MaxValue != kByteValues) fastPath = nullptr;
+  // The fast paths' tables hold the bound of a byte, which no output byte
+  // passes whatever MaxValue holds; a lower bound is judged line by line.
+  if (MaxValue < kByteValues) fastPath = nullptr;
   const char* cursor = begin;
   FastPathGate gate;
   while (cursor < end && !c.failed()) {

@@ -13,6 +13,14 @@ namespace {
 
 constexpr std::uint32_t kFieldLength = 3;  // the most bytes a value has
 
+// The value of a field as a byte of the output: CheckValue's verdict, but a
+// value a byte cannot hold (MaxValue set above 256) is illegal all the same.
+// Returns -1 for an illegal field.
+int ByteValue(std::string_view field) {
+  const int value = CheckValue(field);
+  return value < kByteValues ? value : -1;
+}
+
 // Judges the line kept in the line state, ended by a newline or not, and
 // empties the state. A line is legal when it ends with a newline and holds a
 // value; an empty line counts for nothing.
@@ -22,7 +30,7 @@ void JudgeKeptLine(Conversion& c, bool endedByNewline) {
   line.length = 0;
   if (length == 0) return;
   const std::string_view field(line.field, std::min(length, kFieldLength));
-  const int value = length <= kFieldLength ? CheckValue(field) : -1;
+  const int value = length <= kFieldLength ? ByteValue(field) : -1;
   if (endedByNewline && value >= 0) {
     c.EmitByte(static_cast<char>(value));
   } else {
@@ -36,7 +44,7 @@ constexpr std::ptrdiff_t kWordBytes = 8;
 // Converts the line that begins at `cursor` with nothing of it kept in the
 // line state, when at least eight bytes remain: the common case of the
 // general path, judged in place. Only a line of 1 to 3 digits can be legal,
-// and CheckValue has the last word on those, whatever MaxValue holds; every
+// and ByteValue has the last word on those, whatever MaxValue holds; every
 // other line with bytes is illegal, without a branch that depends on which
 // kind of illegal it is. Returns the position after the line's newline, or
 // `end` when the line goes on past it (its start kept in the line state).
@@ -59,7 +67,7 @@ constexpr std::ptrdiff_t kWordBytes = 8;
   // Digits up to the newline, and at most three of them; one test, as the
   // digits never reach beyond the newline.
   if (((word.digits ^ word.newlineAt) | (word.digits >> 2)) == 0) {
-    const int value = CheckValue(field);
+    const int value = ByteValue(field);
     if (value >= 0) {
       c.EmitByte(static_cast<char>(value));
       return next;
