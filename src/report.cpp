@@ -79,6 +79,7 @@ Report::Report(int fd, std::string_view inputName, WriteFunction write, std::siz
 void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
   if (lineNumber != headLine_) SetHeadLine(lineNumber);
   const std::size_t length = headSize_ + field.size() + kWarningClosing.size();
+  MakeRoomAtLineEnd(length + kCopyPiece);
   char* cursor = out_.Reserve(length + kCopyPiece);
   if (cursor == nullptr) return;
   cursor = CopyInPieces(cursor, head_.get(), headSize_);
@@ -88,11 +89,18 @@ void Report::Warn(std::uint64_t lineNumber, std::string_view field) {
 }
 
 void Report::Summarize(std::uint64_t bytesWritten, std::uint64_t illegalLines) {
-  out_.Append("\n");
-  AppendNumber(bytesWritten);
-  out_.Append(" characters transferred with ");
-  AppendNumber(illegalLines);
-  out_.Append(" errors \n\n");
+  constexpr std::string_view kOpening = "\n";
+  constexpr std::string_view kMiddle = " characters transferred with ";
+  constexpr std::string_view kClosing = " errors \n\n";
+  char text[kOpening.size() + kMaxDigits + kMiddle.size() + kMaxDigits + kClosing.size()];
+  char* cursor = Copy(text, kOpening);
+  cursor = std::to_chars(cursor, cursor + kMaxDigits, bytesWritten).ptr;
+  cursor = Copy(cursor, kMiddle);
+  cursor = std::to_chars(cursor, cursor + kMaxDigits, illegalLines).ptr;
+  cursor = Copy(cursor, kClosing);
+  const auto size = static_cast<std::size_t>(cursor - text);
+  MakeRoomAtLineEnd(size);
+  out_.Append(std::string_view(text, size));
 }
 
 int Report::Flush() {
@@ -108,10 +116,12 @@ void Report::SetHeadLine(std::uint64_t lineNumber) {
   headLine_ = lineNumber;
 }
 
-void Report::AppendNumber(std::uint64_t number) {
-  char digits[kMaxDigits];
-  const auto converted = std::to_chars(digits, digits + sizeof digits, number);
-  out_.Append(std::string_view(digits, static_cast<std::size_t>(converted.ptr - digits)));
+// Writes out what is collected when `size` more bytes would not fit, so
+// that the buffer never writes part of a warning or of the summary: every
+// write of the report ends at the end of a line, and two reports on one
+// descriptor interleave whole lines.
+void Report::MakeRoomAtLineEnd(std::size_t size) {
+  if (out_.room() < size) out_.Flush();
 }
 
 }  // namespace decbytes

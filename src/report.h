@@ -39,12 +39,14 @@ class Report {
   void Summarize(std::uint64_t bytesWritten, std::uint64_t illegalLines);
 
   // Writes out what is collected; returns 0 or the errno of the first
-  // failed write. After a failure the rest of the report is dropped.
+  // failed write. After a failure the rest of the report is dropped. The
+  // report's buffer is written only at the end of a warning or of the
+  // summary, never in the middle of one.
   int Flush();
 
  private:
   void SetHeadLine(std::uint64_t lineNumber);
-  void AppendNumber(std::uint64_t number);
+  void MakeRoomAtLineEnd(std::size_t size);
 
   OutputWriter out_;
   bool flushEachWarning_;

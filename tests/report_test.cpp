@@ -94,5 +94,24 @@ TEST(ReportWarnings, NamesLongerThanTheBuffer) {
   }
 }
 
+// Every write of the report ends at the end of a line, so that two reports
+// on one descriptor interleave whole lines: warnings of every length and
+// the summary, through a buffer they fill many times.
+std::vector<std::string> gWrites;
+ssize_t KeepWrite(int /*fd*/, const void* bytes, std::size_t size) {
+  gWrites.emplace_back(static_cast<const char*>(bytes), size);
+  return static_cast<ssize_t>(size);
+}
+
+TEST(ReportWrites, EachEndsAtALineEnd) {
+  gWrites.clear();
+  Report report(-1, "in.txt", KeepWrite, 4096);
+  for (std::uint64_t i = 0; i < 2000; ++i) report.Warn(i / 3 + 1, std::string(i % 4, 'x'));
+  report.Summarize(12345, 2000);
+  ASSERT_EQ(report.Flush(), 0);
+  ASSERT_GT(gWrites.size(), 10u);
+  for (const std::string& write : gWrites) ASSERT_EQ(write.back(), '\n') << write;
+}
+
 }  // namespace
 }  // namespace decbytes
