@@ -19,8 +19,10 @@ set(decbytes_library_sources
   src/check_value.cpp
   src/conversion.cpp
   src/line_judge.cpp
+  src/open_files.cpp
   src/report.cpp
   src/transfer.cpp
+  src/io/file_id.cpp
   src/io/input_reader.cpp
   src/io/output_writer.cpp
   src/io/sigpipe_guard.cpp

@@ -99,6 +99,7 @@ void ExpectedStatus(const FaultCase& c, const Observed& o, TransferStatus& statu
     error = o.input.error;
   } else if (first == &o.output && c.truncateFails) {
     status = TransferStatus::OutputOpenFailed;
+    error = o.output.error;
   } else if (first == &o.output) {
     status = TransferStatus::WriteFailed;
     error = o.output.error;

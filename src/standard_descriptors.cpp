@@ -5,17 +5,40 @@
 
 #include <cerrno>
 
+#include "io/unique_fd.h"
+
 namespace decbytes {
 
-bool OpenClosedStandardDescriptors() {
+namespace {
+
+bool IsClosed(int fd) { return ::fcntl(fd, F_GETFD) < 0 && errno == EBADF; }
+
+// Moves an end of the pipe above the standard descriptors, where it stays
+// open, close-on-exec, for the life of the process.
+int KeepAboveStandard(int fd) {
+  const UniqueFd original(fd);
+  return ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+}
+
+}  // namespace
+
+bool OpenClosedStandardDescriptors(FileId& standIn, bool& any) {
+  bool closed[STDERR_FILENO + 1];
+  any = false;
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-    // The lowest free number is taken: this one, the others below it being open.
-    const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-    if (opened != fd) {
-      if (opened >= 0) static_cast<void>(::close(opened));
-      return false;
-    }
+    closed[fd] = IsClosed(fd);
+    any = any || closed[fd];
+  }
+  if (!any) return true;
+  // The pipe may take closed standard numbers itself; both ends are moved up
+  // first, then copied onto the closed ones.
+  int ends[2];
+  if (::pipe(ends) != 0) return false;
+  const int readEnd = KeepAboveStandard(ends[0]);
+  const int writeEnd = KeepAboveStandard(ends[1]);
+  if (readEnd < 0 || writeEnd < 0 || !FileIdOfDescriptor(readEnd, standIn)) return false;
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (closed[fd] && ::dup2(fd == STDIN_FILENO ? writeEnd : readEnd, fd) != fd) return false;
   }
   return true;
 }

@@ -1,13 +1,13 @@
 // The transfer of one input file into one output file.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "conversion.h"
 #include "io/sigpipe_guard.h"
+#include "open_files.h"
 #include "transfer.h"
 
 namespace decbytes {
@@ -18,58 +18,17 @@ namespace {
 // builds get from _FILE_OFFSET_BITS=64 (set for every target in CMake).
 static_assert(sizeof(off_t) >= 8, "64-bit file offsets are needed for files past 2 GiB");
 
-// Closes a descriptor given up after a failure that is reported anyway, and
-// through which nothing was written: a failed close would change nothing.
-void CloseUnused(int fd) { static_cast<void>(::close(fd)); }
+// Gives the caller back its errno when the transfer returns.
+class ErrnoKeeper {
+ public:
+  ErrnoKeeper() : saved_(errno) {}
+  ~ErrnoKeeper() { errno = saved_; }
+  ErrnoKeeper(const ErrnoKeeper&) = delete;
+  ErrnoKeeper& operator=(const ErrnoKeeper&) = delete;
 
-// Opens the input for reading; returns the descriptor, or -1 when it cannot
-// be opened or is a directory (reading one would only fail later).
-int OpenInput(const char* name, struct stat& status) {
-  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    CloseUnused(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// True when `a` and `b` are one file whose content a write to it would
-// take from a read of it: a regular file (truncating it would empty the
-// input), or a pipe, FIFO or socket (the program would hold the writing end
-// of its own input and wait for it for ever). Devices, terminals among
-// them, are shared by nature and not refused.
-bool OutputWouldConsumeInput(const struct stat& a, const struct stat& b) {
-  const auto consumable = [](mode_t mode) {
-    return S_ISREG(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
-  };
-  return consumable(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Opens the output for writing, creating it with mode 0666 less the umask.
-// Truncates a regular file, through `truncate`, only after making sure it is
-// not the input, so that naming the input twice never empties it. Returns
-// the descriptor, or -1 with `status` set to why not.
-int OpenOutput(const char* name, const struct stat& input, TruncateFunction truncate,
-               TransferStatus& status) {
-  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    status = TransferStatus::OutputOpenFailed;
-    return -1;
-  }
-  struct stat output;
-  if (::fstat(fd, &output) != 0) {
-    status = TransferStatus::OutputOpenFailed;
-  } else if (OutputWouldConsumeInput(input, output)) {
-    status = TransferStatus::OutputIsInput;
-  } else if (S_ISREG(output.st_mode) && truncate(fd, 0) != 0) {
-    status = TransferStatus::OutputOpenFailed;
-  } else {
-    return fd;
-  }
-  CloseUnused(fd);
-  return -1;
-}
+ private:
+  int saved_;
+};
 
 // The output's buffer: the size asked for, but at least a byte, and with a
 // fast path at least its largest reservation.
@@ -77,15 +36,44 @@ std::size_t OutputBufferSize(const TransferIo& io) {
   return std::max(io.outputBufferSize, io.fastPath != nullptr ? kLeastOutputBufferSize : 1);
 }
 
+// On a terminal each warning shows as it is made; elsewhere the report
+// goes out in large blocks.
+ReportBuffering BufferingFor(int reportFd) {
+  return ::isatty(reportFd) == 1 ? ReportBuffering::Lines : ReportBuffering::Blocks;
+}
+
+// The report's write when its descriptor was not open as the transfer
+// began: it fails, so that nothing reaches a file that took the number.
+ssize_t WriteToClosed(int /*fd*/, const void* /*bytes*/, std::size_t /*size*/) {
+  errno = EBADF;
+  return -1;
+}
+
+// Everything a transfer allocates, taken before either file is opened, so
+// that a failure to allocate (std::bad_alloc) leaves no descriptor open and
+// no file changed. The files are attached once open.
+struct Buffers {
+  // `reportOpen`: whether io.reportFd was open as the transfer began.
+  Buffers(const char* inputName, bool reportOpen, const TransferIo& io)
+      : input(-1, io.blockSize, io.read),
+        output(-1, OutputBufferSize(io), io.write),
+        report(io.reportFd, inputName, reportOpen ? io.write : WriteToClosed,
+               io.reportBufferSize,
+               reportOpen ? BufferingFor(io.reportFd) : ReportBuffering::Blocks) {}
+
+  InputReader input;
+  OutputWriter output;
+  Report report;
+};
+
 // Converts everything the input holds: reads a block, converts it, and
 // writes what it made, until the end of the input or the first failure.
 // Leaves in `result` the status (Completed, ReadFailed or WriteFailed), the
 // errno of a failure and the counts.
-void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
-                TransferResult& result) {
-  InputReader input(inputFd, io.blockSize, io.read);
-  OutputWriter output(outputFd, OutputBufferSize(io), io.write);
-  Conversion conversion{output, report};
+void ConvertAll(Buffers& buffers, FastPathFunction fastPath, TransferResult& result) {
+  InputReader& input = buffers.input;
+  OutputWriter& output = buffers.output;
+  Conversion conversion{output, buffers.report};
   for (;;) {
     const ssize_t got = input.Fill();
     if (got < 0) {
@@ -97,7 +85,7 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
       FinishInput(conversion);
       break;
     }
-    ConvertBlock(conversion, input.begin(), input.end(), io.fastPath);
+    ConvertBlock(conversion, input.begin(), input.end(), fastPath);
     if (output.failed()) break;
   }
   if (!output.Flush() && result.status == TransferStatus::Completed) {
@@ -108,47 +96,58 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
   result.illegalLines = conversion.illegalLines;
 }
 
-}  // namespace
-
-TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
-  const SigpipeGuard sigpipeGuard;  // a reader that has gone fails a write, ends nothing
-  TransferResult result;
-  struct stat inputStatus;
-  const int inputFd = OpenInput(inputName, inputStatus);
-  if (inputFd < 0) {
-    result.status = TransferStatus::InputOpenFailed;
-    return result;
-  }
-  const int outputFd = OpenOutput(outputName, inputStatus, io.truncate, result.status);
-  if (outputFd < 0) {
-    CloseUnused(inputFd);
-    return result;
-  }
-
-  // On a terminal each warning shows as it is made; elsewhere the report
-  // goes out in large blocks.
-  const ReportBuffering buffering =
-      ::isatty(io.reportFd) == 1 ? ReportBuffering::Lines : ReportBuffering::Blocks;
-  Report report(io.reportFd, inputName, io.write, io.reportBufferSize, buffering);
-  ConvertAll(inputFd, outputFd, report, io, result);
-
+// Closes both files, the output's close checked first: a failed close of
+// the output can lose data that a write seemed to deliver.
+void CloseFiles(int inputFd, int outputFd, TransferResult& result) {
   const int inputCloseError = CloseChecked(inputFd);
   const int outputCloseError = CloseChecked(outputFd);
-  if (result.status == TransferStatus::Completed && outputCloseError != 0) {
+  if (result.status != TransferStatus::Completed) return;
+  if (outputCloseError != 0) {
     result.status = TransferStatus::WriteFailed;
     result.fileError = outputCloseError;
-  } else if (result.status == TransferStatus::Completed && inputCloseError != 0) {
+  } else if (inputCloseError != 0) {
     result.status = TransferStatus::ReadFailed;
     result.fileError = inputCloseError;
   }
+}
+
+}  // namespace
+
+TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
+  const ErrnoKeeper errnoKeeper;
+  const SigpipeGuard sigpipeGuard;  // a reader that has gone fails a write, ends nothing
+  TransferResult result;
+  // A report descriptor that is not open now is never written, whatever
+  // number the files open on.
+  FileId reportFile;
+  const bool reportOpen = FileIdOfDescriptor(io.reportFd, reportFile);
+  const FilesToOpen files{inputName, outputName, reportOpen ? &reportFile : nullptr, io.standIn};
+  if (!CheckNamesBeforeOpening(files, result)) return result;
+
+  Buffers buffers(inputName, reportOpen, io);
+  FileId inputFile;
+  UniqueFd input = OpenInput(files, inputFile, result);
+  if (!input.valid()) return result;
+  UniqueFd output = OpenOutput(files, inputFile, io.truncate, result);
+  if (!output.valid()) return result;
+
+  buffers.input.Attach(input.get());
+  buffers.output.Attach(output.get());
+  ConvertAll(buffers, io.fastPath, result);
+  CloseFiles(input.Release(), output.Release(), result);
   if (result.status == TransferStatus::Completed) {
-    report.Summarize(result.bytesWritten, result.illegalLines);
+    buffers.report.Summarize(result.bytesWritten, result.illegalLines);
   }
-  result.reportError = report.Flush();
+  result.reportError = buffers.report.Flush();
   return result;
 }
 
 TransferResult transfer(const char* inputName, const char* outputName) {
+  const ErrnoKeeper errnoKeeper;
+  // What the caller printed through stdio comes before the report. Flushed
+  // before any file is opened: were descriptor 1 closed, the output could
+  // take its number.
+  static_cast<void>(std::fflush(stdout));
   return transfer(inputName, outputName, TransferIo{});
 }
 

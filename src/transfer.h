@@ -6,6 +6,7 @@
 
 #include <decbytes/decbytes.h>
 #include "fast/fast_path.h"
+#include "io/file_id.h"
 #include "io/input_reader.h"
 #include "io/output_writer.h"
 #include "report.h"
@@ -25,6 +26,9 @@ inline constexpr std::size_t kLeastOutputBufferSize = 4096;
 // output and the report) and the output's truncation through these.
 struct TransferIo {
   int reportFd = 1;
+  // A file that stands in for the program's closed standard descriptors: a
+  // name that reaches it fails to open (EBADF). nullptr: none.
+  const FileId* standIn = nullptr;
   ReadFunction read = DefaultRead;
   WriteFunction write = DefaultWrite;
   TruncateFunction truncate = DefaultTruncate;

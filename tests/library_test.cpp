@@ -10,9 +10,11 @@
 
 #include <decbytes/decbytes.h>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -231,6 +233,87 @@ TEST(Threads, TwoTransfersAtOnce) {
           << report;
     }
   }
+}
+
+// The report never lands in the data. A report descriptor that is not open
+// as the call starts is never written, though the output then opens on its
+// number: by the three-argument form, and by the two-argument form in a
+// caller whose descriptors 0 and 1 are closed (a daemon).
+TEST(ReportApart, ClosedReportDescriptorIsNeverWritten) {
+  const ScratchDir dir;
+  std::string input = "65\n";
+  for (int i = 0; i < 1000; ++i) input += "x\n";
+  WriteFile(dir / "in", input + "66\n");
+  SetByteBound();
+  for (const bool twoArguments : {false, true}) {
+    SCOPED_TRACE(twoArguments ? "transfer(in, out)" : "transfer(in, out, reportFd)");
+    // The two lowest free numbers: the input opens on the first, the
+    // output on the second.
+    const int first = twoArguments ? STDIN_FILENO : ::dup(STDERR_FILENO);
+    const int second = twoArguments ? STDOUT_FILENO : ::dup(STDERR_FILENO);
+    const int saved[] = {::dup(first), ::dup(second)};
+    ASSERT_EQ(std::fflush(stdout), 0);
+    ASSERT_EQ(::close(first), 0);
+    ASSERT_EQ(::close(second), 0);
+    const TransferResult result = twoArguments
+                                      ? transfer((dir / "in").c_str(), (dir / "out").c_str())
+                                      : transfer((dir / "in").c_str(), (dir / "out").c_str(), second);
+    ASSERT_EQ(::dup2(saved[0], first), first);
+    ASSERT_EQ(::dup2(saved[1], second), second);
+    for (const int fd : saved) ::close(fd);
+    if (!twoArguments) {
+      ::close(first);
+      ::close(second);
+    }
+    EXPECT_EQ(result.status, TransferStatus::Completed);
+    EXPECT_EQ(result.reportError, EBADF);
+    EXPECT_EQ(ReadFile(dir / "out"), "AB");
+  }
+}
+
+// A report descriptor that is the input or the output file is refused
+// before the output is opened, each file as it was.
+TEST(ReportApart, ReportThatIsAFileOfTheRunIsRefused) {
+  const ScratchDir dir;
+  WriteFile(dir / "in", "65\nx\n");
+  SetByteBound();
+  for (const auto& [file, status] : {std::pair{"in", TransferStatus::ReportIsInput},
+                                     std::pair{"out", TransferStatus::ReportIsOutput}}) {
+    SCOPED_TRACE(file);
+    WriteFile(dir / "out", "old");
+    const Fd report(::open((dir / file).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    const TransferResult result =
+        transfer((dir / "in").c_str(), (dir / "out").c_str(), report.get());
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(ReadFile(dir / "in"), "65\nx\n");
+    EXPECT_EQ(ReadFile(dir / "out"), "old");
+  }
+}
+
+// What the caller sees of its own: errno as it left it, what it printed
+// before the call ahead of the report, and the errno of an open failure.
+TEST(CallerSide, ErrnoOrderAndOpenFailures) {
+  const ScratchDir dir;
+  WriteFile(dir / "in", "72\nx\n");
+  SetByteBound();
+  ASSERT_EQ(std::fflush(stdout), 0);
+  TransferResult result;
+  {
+    const Redirect out(STDOUT_FILENO, dir / "stdout");
+    std::printf("printed first\n");  // kept in stdio's buffer: stdout is a file
+    errno = EDOM;
+    result = transfer((dir / "in").c_str(), (dir / "out").c_str());
+    EXPECT_EQ(errno, EDOM);
+    ASSERT_EQ(std::fflush(stdout), 0);
+  }
+  EXPECT_EQ(result.status, TransferStatus::Completed);
+  EXPECT_EQ(ReadFile(dir / "stdout"),
+            "printed first\n\nWarning : " + dir / "in" +
+                " : (line 2) : 'x' is an illegal input string \n"
+                "\n1 characters transferred with 1 errors \n\n");
+  const TransferResult missing = transfer((dir / "missing").c_str(), (dir / "out").c_str(), -1);
+  EXPECT_EQ(missing.status, TransferStatus::InputOpenFailed);
+  EXPECT_EQ(missing.fileError, ENOENT);
 }
 
 }  // namespace

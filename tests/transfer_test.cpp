@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -131,6 +133,39 @@ TEST(TransferBound, MaxValueAtLoadValue) {
   }
 }
 
+// Whatever MaxValue holds above a byte's bound, a transfer writes bytes
+// only: a value of 256 or more is an illegal line, on every path.
+TEST(TransferBound, MaxValueAboveAByte) {
+  for (const FastPathVariant& path : PathsUnderTest()) {
+    SCOPED_TRACE(path.name);
+    TransferIo io;
+    io.fastPath = path.function;
+    const auto run = TransferBytes("300\n65\n999\n", io, 1000);
+    EXPECT_EQ(run.output, "A");
+    EXPECT_EQ(run.report, Warning(1, "300") + Warning(2, "999") + Summary(1, 2));
+  }
+}
+
+// A failure to allocate the buffers leaves the call before either file is
+// opened: no descriptor stays open and the output is as it was.
+TEST(TransferFailures, AllocationFailureTouchesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer ends the process on an allocation this large";
+#endif
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "in", "65\n");
+  testing::WriteFile(dir / "out", "old");
+  const int lowestFreeBefore = ::dup(0);
+  ::close(lowestFreeBefore);
+  TransferIo io;
+  io.blockSize = SIZE_MAX / 2;
+  EXPECT_THROW(transfer((dir / "in").c_str(), (dir / "out").c_str(), io), std::bad_alloc);
+  const int lowestFreeAfter = ::dup(0);
+  ::close(lowestFreeAfter);
+  EXPECT_EQ(lowestFreeAfter, lowestFreeBefore);
+  EXPECT_EQ(testing::ReadFile(dir / "out"), "old");
+}
+
 // A read error in the middle of the input stops the transfer: it is never
 // taken for the end of the input, and no summary is written.
 TEST(TransferFailures, ReadErrorIsNotEndOfInput) {
@@ -166,8 +201,9 @@ TEST(TransferFailures, OpenOrder) {
   testing::ScratchDir dir;
   const std::string kept = dir / "kept";
   testing::WriteFile(kept, "precious");
-  EXPECT_EQ(transfer((dir / "missing").c_str(), kept.c_str()).status,
-            TransferStatus::InputOpenFailed);
+  const TransferResult missing = transfer((dir / "missing").c_str(), kept.c_str());
+  EXPECT_EQ(missing.status, TransferStatus::InputOpenFailed);
+  EXPECT_EQ(missing.fileError, ENOENT);
   EXPECT_EQ(transfer(kept.c_str(), kept.c_str()).status, TransferStatus::OutputIsInput);
   EXPECT_EQ(transfer(dir.path().c_str(), kept.c_str()).status, TransferStatus::InputOpenFailed);
   EXPECT_EQ(testing::ReadFile(kept), "precious");

@@ -24,6 +24,9 @@ class InputReader {
 
   InputReader(int fd, std::size_t blockSize, ReadFunction read);
 
+  // Gives a reader made before its file was open (fd -1) the descriptor.
+  void Attach(int fd) { fd_ = fd; }
+
   // Reads the next block, retrying on EINTR. Returns the number of bytes
   // read (0 at the end of the input), or -1 with errno set on a read error.
   // Call it no more after it returned 0 or -1.

@@ -43,6 +43,12 @@ class OutputWriter {
   }
   void Commit(char* cursor) { cursor_ = cursor; }
 
+  // The bytes that fit before the next write.
+  std::size_t room() const { return static_cast<std::size_t>(limit_ - cursor_); }
+
+  // Gives a writer made without a descriptor the one it writes to.
+  void Attach(int fd) { fd_ = fd; }
+
   // Appends one byte or a run of bytes; false once a write has failed.
   bool Put(char byte);
   bool Append(std::string_view bytes);

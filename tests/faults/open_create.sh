@@ -2,7 +2,8 @@
 # Opening and creating: a new output gets mode 0666 less the umask; a device
 # named as both files is not refused; two files that share an inode number
 # on two file systems are two files, not the input named twice; a closed
-# standard descriptor never takes a file: the output holds its bytes alone.
+# standard descriptor never takes a file: the output holds its bytes alone,
+# and a name that reaches it fails to open.
 # shellcheck source=tests/faults/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools stat
@@ -49,6 +50,25 @@ for entry in "${closed_cases[@]}"; do
   expect_status "$want_status"
   [[ $closing == *"2>&-"* ]] || expect_stderr "$message"
   expect_same_bytes "$scratch/out" "$scratch/many.want"
+done
+
+# A name that reaches a closed standard descriptor fails as it did before
+# the descriptor had a stand-in | closing | input | output | exit status |
+# stderr ("-" when the closing takes it away); /dev/null named itself works.
+name_cases=(
+  "<&-|/dev/stdin|$scratch/out|1|Can't find the input file '/dev/stdin'"
+  "<&-|/dev/fd/0|$scratch/out|1|Can't find the input file '/dev/fd/0'"
+  ">&-|$scratch/in|/dev/stdout|1|Can't create the output file '/dev/stdout'"
+  "2>&-|$scratch/in|/proc/self/fd/2|1|-"
+  "<&-|/dev/null|$scratch/out|0|"
+)
+for entry in "${name_cases[@]}"; do
+  IFS='|' read -r closing input output want_status message <<<"$entry"
+  begin_case "$input $output $closing"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  run bash -c "exec \"\$1\" \"\$2\" \"\$3\" $closing" _ "$program" "$input" "$output"
+  expect_status "$want_status"
+  [[ $message == - ]] || expect_stderr "$message"
 done
 
 # Two fresh tmpfs mounts number their first files alike.
