@@ -102,6 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRun{"ReportWrittenAfterFailure", kOutputFails,
                   [](Observed& o, const model::Expected&) { o.report.callAfterFailure = true; },
                   "the report was written after its failure"},
+        BrokenRun{"TruncationAroundItsSeam", kClean,
+                  [](Observed& o, const model::Expected&) { o.output.truncations = 0; },
+                  "the output's truncation was met 0 times"},
+        BrokenRun{"FailureNotMet", kOutputFails,
+                  [](Observed& o, const model::Expected&) {
+                    o.output.error = 0;
+                    o.output.failedAs = 0;
+                  },
+                  "the output's failure at call 3 was not met"},
         BrokenRun{"WrongStatus", kOutputFails,
                   [](Observed& o, const model::Expected&) {
                     o.result.status = TransferStatus::ReadFailed;
