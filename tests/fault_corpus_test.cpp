@@ -67,6 +67,8 @@ TEST_P(FaultOracle, FailsARunBuiltToBreakIt) {
 constexpr const char* kClean = "seed-general-one-clean";
 constexpr const char* kOutputFails = "seed-general-one-output-late";  // ENOSPC at its third write
 constexpr const char* kReadFails = "seed-general-one-read-late";      // EIO at its 40th read
+// EIO at the third read, then ENOSPC at the output's flush.
+constexpr const char* kReadThenOutputFails = "seed-general-one-read-then-output-flush";
 
 // Drops the last byte of `bytes`, or adds one when there is none.
 void Shorten(std::string& bytes) {
@@ -114,6 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRun{"WrongStatus", kOutputFails,
                   [](Observed& o, const model::Expected&) {
                     o.result.status = TransferStatus::ReadFailed;
+                  },
+                  "status "},
+        BrokenRun{"LaterFailureAsFirst", kReadThenOutputFails,
+                  [](Observed& o, const model::Expected&) {
+                    o.result.status = TransferStatus::WriteFailed;
+                    o.result.fileError = o.output.error;
                   },
                   "status "},
         BrokenRun{"WrongErrno", kReadFails,
