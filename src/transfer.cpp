@@ -104,7 +104,7 @@ void ConvertAll(int inputFd, int outputFd, Report& report, const TransferIo& io,
     result.status = TransferStatus::WriteFailed;
     result.fileError = output.error();
   }
-  result.bytesWritten = conversion.bytesWritten;
+  result.bytesWritten = output.written();
   result.illegalLines = conversion.illegalLines;
 }
 

@@ -58,9 +58,9 @@ enum class TransferStatus {
 
 struct TransferResult {
   TransferStatus status = TransferStatus::Completed;
-  int fileError = 0;    // errno behind ReadFailed or WriteFailed
-  int reportError = 0;  // errno of the first failed write of the report, or 0
-  std::uint64_t bytesWritten = 0;
+  int fileError = 0;               // errno behind ReadFailed or WriteFailed
+  int reportError = 0;             // errno of the first failed write of the report, or 0
+  std::uint64_t bytesWritten = 0;  // bytes the output received, after a failure too
   std::uint64_t illegalLines = 0;
 };
 
