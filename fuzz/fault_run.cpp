@@ -152,6 +152,9 @@ std::string CheckFaultRun(const FaultCase& c, const Observed& o, const model::Ex
                 static_cast<int>(status), " errno ", error);
   }
   if (r.reportError != o.report.error) return Join("report error ", r.reportError);
+  if (r.bytesWritten != o.output.bytes.size()) {
+    return Join("bytesWritten ", r.bytesWritten, ", the output received ", o.output.bytes.size());
+  }
   if (!e.output.starts_with(o.output.bytes)) return "the output is no prefix of the model's";
   if (!e.report.starts_with(o.report.bytes)) return "the report is no prefix of the model's";
   if (status != TransferStatus::Completed) {

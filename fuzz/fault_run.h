@@ -33,6 +33,7 @@ model::Expected Faultless(const FaultCase& c);
 //   many calls;
 // - the status and errno are those of the first failure of the input or the
 //   output, and the report's error that of the report's failure;
+// - bytesWritten counts the bytes the output received, after a failure too;
 // - the output is a prefix of the model's, and the report too, without the
 //   summary when the output or the input failed;
 // - with no failure of the input or the output, the output, the counts and

@@ -130,6 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRun{"WrongReportError", kClean,
                   [](Observed& o, const model::Expected&) { o.result.reportError = EPIPE; },
                   "report error "},
+        BrokenRun{"BytesWrittenNotReceived", kOutputFails,
+                  [](Observed& o, const model::Expected&) { ++o.result.bytesWritten; },
+                  "bytesWritten "},
         BrokenRun{"OutputNoPrefix", kOutputFails,
                   [](Observed& o, const model::Expected&) { Spoil(o.output.bytes); },
                   "the output is no prefix of the model's"},
@@ -141,7 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
                   [](Observed& o, const model::Expected& e) { o.report.bytes = e.report; },
                   "a summary after a failure"},
         BrokenRun{"OutputShort", kClean,
-                  [](Observed& o, const model::Expected&) { Shorten(o.output.bytes); },
+                  // Counted as received, so that the count is no giveaway.
+                  [](Observed& o, const model::Expected&) {
+                    Shorten(o.output.bytes);
+                    o.result.bytesWritten = o.output.bytes.size();
+                  },
                   "the output differs from the model's"},
         BrokenRun{"ReportShort", kClean,
                   [](Observed& o, const model::Expected&) { Shorten(o.report.bytes); },
