@@ -118,10 +118,32 @@ std::string CheckStreams(const Observed& o) {
   return "";
 }
 
+// Every fault the schedule put within the run's reach was met: the output,
+// a regular file, was truncated once, through its seam (a truncation made
+// around it would let a schedule that fails it pass untried); and a stream
+// that made at least as many calls as its failure's was failed.
+std::string CheckReached(const Observed& o) {
+  if (o.output.truncations != 1) {
+    return Join("the output's truncation was met ", o.output.truncations,
+                " times through its seam, not once");
+  }
+  const std::pair<const char*, const StreamLog*> streams[] = {
+      {"input", &o.input}, {"output", &o.output}, {"report", &o.report}};
+  for (const auto& [name, log] : streams) {
+    const unsigned failAt = log->schedule.failAt;
+    if (failAt != 0 && log->calls >= failAt && log->error == 0) {
+      return Join("the ", name, "'s failure at call ", failAt, " was not met in ", log->calls,
+                  " calls");
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string CheckFaultRun(const FaultCase& c, const Observed& o, const model::Expected& e) {
   if (std::string streams = CheckStreams(o); !streams.empty()) return streams;
+  if (std::string reached = CheckReached(o); !reached.empty()) return reached;
   TransferStatus status;
   int error;
   ExpectedStatus(c, o, status, error);
@@ -131,6 +153,9 @@ std::string CheckFaultRun(const FaultCase& c, const Observed& o, const model::Ex
                 static_cast<int>(status), " errno ", error);
   }
   if (r.reportError != o.report.error) return Join("report error ", r.reportError);
+  if (r.bytesWritten != o.output.bytes.size()) {
+    return Join("bytesWritten ", r.bytesWritten, ", the output received ", o.output.bytes.size());
+  }
   if (!e.output.starts_with(o.output.bytes)) return "the output is no prefix of the model's";
   if (!e.report.starts_with(o.report.bytes)) return "the report is no prefix of the model's";
   if (status != TransferStatus::Completed) {

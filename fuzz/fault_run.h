@@ -28,8 +28,12 @@ model::Expected Faultless(const FaultCase& c);
 // The oracle: returns "" when `o`, a run of `c`, is what the schedule allows
 // of a transfer whose faultless result is `e`:
 // - no stream was read or written after its failure;
+// - every fault within the run's reach was met: the output's truncation,
+//   once, through its seam, and each stream's failure when it made that
+//   many calls;
 // - the status and errno are those of the first failure of the input or the
 //   output, and the report's error that of the report's failure;
+// - bytesWritten counts the bytes the output received, after a failure too;
 // - the output is a prefix of the model's, and the report too, without the
 //   summary when the output or the input failed;
 // - with no failure of the input or the output, the output, the counts and

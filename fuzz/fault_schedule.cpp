@@ -142,6 +142,7 @@ ssize_t ScheduledWrite(int fd, const void* buffer, std::size_t size) {
 int ScheduledTruncate(int /*fd*/, off_t length) {
   StreamLog& log = gFaultLog.output;
   if (log.error != 0) log.callAfterFailure = true;
+  ++log.truncations;
   if (gFaultLog.truncateFails) {
     log.error = EIO;
     log.failedAs = ++gFaultLog.failures;

@@ -52,6 +52,7 @@ struct StreamLog {
   int error = 0;          // the errno the failure gave the program; 0: none
   unsigned failedAs = 0;  // its place among the run's failures, from 1; 0: none
   bool callAfterFailure = false;
+  unsigned truncations = 0;  // the output's: calls of its truncation
 };
 
 // The seams' state: arm it before a run, read it after. The report's writes

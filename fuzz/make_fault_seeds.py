@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fault fuzzer's seeds into fuzz/fault_corpus: one schedule per
 class of fault (each stream, each error, early and late, a failing
-truncation, interruptions and short calls alone), each on the general path
-and on the fast path.
+truncation, interruptions and short calls alone, the input and then the
+output failing in one run), each on the general path and on the fast path.
 
 usage: fuzz/make_fault_seeds.py [DIR]   (default: fuzz/fault_corpus)
 
@@ -68,6 +68,10 @@ def seeds():
         yield tag + "-report-late", seed(f, 60, 10, 3, b"", b"", stream(9, "EPIPE", 0, 2, 50), lines=lines)
         yield tag + "-read-then-output", seed(
             f, 20, 2, 20, stream(30, "EIO"), stream(3, "EFBIG"), lines=lines)
+        # The input fails before the output's first write, which is the
+        # flush of what was converted: both fail, the input first.
+        yield tag + "-read-then-output-flush", seed(
+            f, 15, 200, 20, stream(3, "EIO"), stream(1, "ENOSPC"), lines=lines)
         yield tag + "-output-then-report", seed(
             f, 90, 8, 2, b"", stream(2, "ENOSPC"), stream(4, "EIO"), lines=lines)
 

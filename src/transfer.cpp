@@ -92,7 +92,7 @@ void ConvertAll(Buffers& buffers, FastPathFunction fastPath, TransferResult& res
     result.status = TransferStatus::WriteFailed;
     result.fileError = output.error();
   }
-  result.bytesWritten = conversion.bytesWritten;
+  result.bytesWritten = output.written();
   result.illegalLines = conversion.illegalLines;
 }
 

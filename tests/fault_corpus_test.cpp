@@ -67,6 +67,8 @@ TEST_P(FaultOracle, FailsARunBuiltToBreakIt) {
 constexpr const char* kClean = "seed-general-one-clean";
 constexpr const char* kOutputFails = "seed-general-one-output-late";  // ENOSPC at its third write
 constexpr const char* kReadFails = "seed-general-one-read-late";      // EIO at its 40th read
+// EIO at the third read, then ENOSPC at the output's flush.
+constexpr const char* kReadThenOutputFails = "seed-general-one-read-then-output-flush";
 
 // Drops the last byte of `bytes`, or adds one when there is none.
 void Shorten(std::string& bytes) {
@@ -102,9 +104,24 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRun{"ReportWrittenAfterFailure", kOutputFails,
                   [](Observed& o, const model::Expected&) { o.report.callAfterFailure = true; },
                   "the report was written after its failure"},
+        BrokenRun{"TruncationAroundItsSeam", kClean,
+                  [](Observed& o, const model::Expected&) { o.output.truncations = 0; },
+                  "the output's truncation was met 0 times"},
+        BrokenRun{"FailureNotMet", kOutputFails,
+                  [](Observed& o, const model::Expected&) {
+                    o.output.error = 0;
+                    o.output.failedAs = 0;
+                  },
+                  "the output's failure at call 3 was not met"},
         BrokenRun{"WrongStatus", kOutputFails,
                   [](Observed& o, const model::Expected&) {
                     o.result.status = TransferStatus::ReadFailed;
+                  },
+                  "status "},
+        BrokenRun{"LaterFailureAsFirst", kReadThenOutputFails,
+                  [](Observed& o, const model::Expected&) {
+                    o.result.status = TransferStatus::WriteFailed;
+                    o.result.fileError = o.output.error;
                   },
                   "status "},
         BrokenRun{"WrongErrno", kReadFails,
@@ -113,6 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRun{"WrongReportError", kClean,
                   [](Observed& o, const model::Expected&) { o.result.reportError = EPIPE; },
                   "report error "},
+        BrokenRun{"BytesWrittenNotReceived", kOutputFails,
+                  [](Observed& o, const model::Expected&) { ++o.result.bytesWritten; },
+                  "bytesWritten "},
         BrokenRun{"OutputNoPrefix", kOutputFails,
                   [](Observed& o, const model::Expected&) { Spoil(o.output.bytes); },
                   "the output is no prefix of the model's"},
@@ -124,7 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
                   [](Observed& o, const model::Expected& e) { o.report.bytes = e.report; },
                   "a summary after a failure"},
         BrokenRun{"OutputShort", kClean,
-                  [](Observed& o, const model::Expected&) { Shorten(o.output.bytes); },
+                  // Counted as received, so that the count is no giveaway.
+                  [](Observed& o, const model::Expected&) {
+                    Shorten(o.output.bytes);
+                    o.result.bytesWritten = o.output.bytes.size();
+                  },
                   "the output differs from the model's"},
         BrokenRun{"ReportShort", kClean,
                   [](Observed& o, const model::Expected&) { Shorten(o.report.bytes); },

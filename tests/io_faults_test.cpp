@@ -114,12 +114,14 @@ TEST(OutputFailure, StopsReading) {
 // byte: the run ends with a write error and no summary, and that write is
 // the output's last, neither retried for ever nor followed by a flush of
 // the bytes it failed to write, which would end in a truncated file
-// reported as complete.
+// reported as complete. The bytes counted as written are those the file
+// received, a short write's before the failure among them.
 struct WriteFaultCase {
   const char* name;
-  unsigned first;  // the first output write that fails, of about five
-  unsigned count;  // how many in a row
-  ssize_t result;  // -1 (EIO) or 0 (no progress)
+  unsigned first;       // the first output write that fails, of about five
+  unsigned count;       // how many in a row
+  ssize_t result;       // -1 (EIO) or 0 (no progress)
+  std::size_t shortTo;  // not 0: the write before it takes at most this many bytes
 };
 
 class OutputWriteFault : public ::testing::TestWithParam<WriteFaultCase> {};
@@ -136,6 +138,7 @@ TEST_P(OutputWriteFault, EndsTheRunWithAWriteError) {
   testing::gOutputFaults.first = c.first;
   testing::gOutputFaults.count = c.count;
   testing::gOutputFaults.result = c.result;
+  testing::gOutputFaults.shortTo = c.shortTo;
   TransferIo io;
   io.write = testing::OutputFaultWrite;
   const auto run = TransferBytes(input, io);
@@ -146,6 +149,7 @@ TEST_P(OutputWriteFault, EndsTheRunWithAWriteError) {
   }
   EXPECT_EQ(testing::gOutputFaults.calls, c.first) << "output writes made, the failed one last";
   EXPECT_LT(run.output.size(), whole.size());
+  EXPECT_EQ(run.result.bytesWritten, run.output.size()) << "counted bytes the file did not get";
   EXPECT_TRUE(whole.starts_with(run.output)) << "the output is not a prefix of the whole";
   EXPECT_EQ(run.report, "") << "a summary after a failed write";
 }
@@ -155,10 +159,11 @@ std::string WriteFaultName(const ::testing::TestParamInfo<WriteFaultCase>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seams, OutputWriteFault,
-                         ::testing::Values(WriteFaultCase{"FirstFailsOnce", 1, 1, -1},
-                                           WriteFaultCase{"ThirdFailsOnce", 3, 1, -1},
-                                           WriteFaultCase{"FirstTakesNothing", 1, ~0u, 0},
-                                           WriteFaultCase{"ThirdTakesNothing", 3, ~0u, 0}),
+                         ::testing::Values(WriteFaultCase{"FirstFailsOnce", 1, 1, -1, 0},
+                                           WriteFaultCase{"ThirdFailsOnce", 3, 1, -1, 0},
+                                           WriteFaultCase{"ShortThenThirdFails", 3, 1, -1, 1000},
+                                           WriteFaultCase{"FirstTakesNothing", 1, ~0u, 0, 0},
+                                           WriteFaultCase{"ThirdTakesNothing", 3, ~0u, 0, 0}),
                          WriteFaultName);
 
 // Notes how many lines were found illegal when the output first failed.

@@ -94,7 +94,8 @@ struct OutputFaults {
   unsigned count = 1;
   ssize_t result = -1;
   int error = EIO;
-  unsigned calls = 0;  // the output's writes made so far
+  std::size_t shortTo = 0;  // not 0: the write before the `first` takes at most this many bytes
+  unsigned calls = 0;       // the output's writes made so far
 };
 inline OutputFaults gOutputFaults;
 
@@ -115,6 +116,9 @@ inline ssize_t OutputFaultWrite(int fd, const void* buffer, std::size_t size) {
       faults.calls - faults.first < faults.count) {
     if (faults.result < 0) errno = faults.error;
     return faults.result;
+  }
+  if (faults.shortTo != 0 && faults.calls + 1 == faults.first) {
+    size = std::min(size, faults.shortTo);
   }
   return DefaultWrite(fd, buffer, size);
 }

@@ -20,16 +20,18 @@ ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size) {
 
 int DefaultTruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
 
-int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count) {
+int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count,
+               std::uint64_t* written) {
   while (count > 0) {
-    const ssize_t written = write(fd, bytes, count);
-    if (written < 0) {
+    const ssize_t took = write(fd, bytes, count);
+    if (took < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (written == 0) return EIO;  // no progress on a non-empty write: never retry
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
+    if (took == 0) return EIO;  // no progress on a non-empty write: never retry
+    if (written != nullptr) *written += static_cast<std::uint64_t>(took);
+    bytes += took;
+    count -= static_cast<std::size_t>(took);
   }
   return 0;
 }
@@ -93,7 +95,7 @@ bool OutputWriter::MakeRoom(std::size_t count) {
 }
 
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
-  const int error = WriteFully(write_, fd_, bytes, count);
+  const int error = WriteFully(write_, fd_, bytes, count, &written_);
   if (error != 0) error_ = error;
   return error == 0;
 }

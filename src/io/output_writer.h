@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -17,8 +18,10 @@ ssize_t DefaultWrite(int fd, const void* buffer, std::size_t size);
 
 // Writes all `count` bytes of `bytes` to `fd` through `write`, going on
 // after a short or interrupted write. Returns 0, or the errno of the failed
-// write (EIO for a write that wrote nothing).
-int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count);
+// write (EIO for a write that wrote nothing). Adds to `*written`, when
+// given, the bytes `fd` took: all of them, or those before the failure.
+int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count,
+               std::uint64_t* written = nullptr);
 
 // The ftruncate(2) interface; tests put a failing one in its place.
 using TruncateFunction = int (*)(int fd, off_t length);
@@ -59,6 +62,9 @@ class OutputWriter {
 
   bool failed() const { return error_ != 0; }
   int error() const { return error_; }
+  // The bytes the descriptor took, those of a write that failed part-way
+  // included: after a failure, fewer than were handed over.
+  std::uint64_t written() const { return written_; }
 
  private:
   bool MakeRoom(std::size_t count);
@@ -71,6 +77,7 @@ class OutputWriter {
   char* cursor_;
   char* limit_;
   int error_ = 0;  // the errno of the first failed write; 0 while none failed
+  std::uint64_t written_ = 0;
 };
 
 // Closes `fd`; returns 0, or the errno of a failed close.
