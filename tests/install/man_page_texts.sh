@@ -127,6 +127,8 @@ cases=(
   'decbytes /proc/self/mem out'
   'decbytes in /dev/full'
   'decbytes in out >/dev/full'
+  'decbytes in out >out 2>&1; cat out >&2'
+  'cp in in2 && decbytes in2 out >>in2'
 )
 for command in "${cases[@]}"; do
   bash -c "$command" >/dev/null 2>>"$work/stderr" || true
