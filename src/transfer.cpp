@@ -57,8 +57,7 @@ struct Buffers {
   Buffers(const char* inputName, bool reportOpen, const TransferIo& io)
       : input(-1, io.blockSize, io.read),
         output(-1, OutputBufferSize(io), io.write),
-        report(io.reportFd, inputName, reportOpen ? io.write : WriteToClosed,
-               io.reportBufferSize,
+        report(io.reportFd, inputName, reportOpen ? io.write : WriteToClosed, io.reportBufferSize,
                reportOpen ? BufferingFor(io.reportFd) : ReportBuffering::Blocks) {}
 
   InputReader input;

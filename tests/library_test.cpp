@@ -255,9 +255,9 @@ TEST(ReportApart, ClosedReportDescriptorIsNeverWritten) {
     ASSERT_EQ(std::fflush(stdout), 0);
     ASSERT_EQ(::close(first), 0);
     ASSERT_EQ(::close(second), 0);
-    const TransferResult result = twoArguments
-                                      ? transfer((dir / "in").c_str(), (dir / "out").c_str())
-                                      : transfer((dir / "in").c_str(), (dir / "out").c_str(), second);
+    const TransferResult result =
+        twoArguments ? transfer((dir / "in").c_str(), (dir / "out").c_str())
+                     : transfer((dir / "in").c_str(), (dir / "out").c_str(), second);
     ASSERT_EQ(::dup2(saved[0], first), first);
     ASSERT_EQ(::dup2(saved[1], second), second);
     for (const int fd : saved) ::close(fd);
@@ -307,10 +307,9 @@ TEST(CallerSide, ErrnoOrderAndOpenFailures) {
     ASSERT_EQ(std::fflush(stdout), 0);
   }
   EXPECT_EQ(result.status, TransferStatus::Completed);
-  EXPECT_EQ(ReadFile(dir / "stdout"),
-            "printed first\n\nWarning : " + dir / "in" +
-                " : (line 2) : 'x' is an illegal input string \n"
-                "\n1 characters transferred with 1 errors \n\n");
+  EXPECT_EQ(ReadFile(dir / "stdout"), "printed first\n\nWarning : " + dir / "in" +
+                                          " : (line 2) : 'x' is an illegal input string \n"
+                                          "\n1 characters transferred with 1 errors \n\n");
   const TransferResult missing = transfer((dir / "missing").c_str(), (dir / "out").c_str(), -1);
   EXPECT_EQ(missing.status, TransferStatus::InputOpenFailed);
   EXPECT_EQ(missing.fileError, ENOENT);

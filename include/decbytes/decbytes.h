@@ -75,10 +75,10 @@ enum class TransferStatus {
 
 struct TransferResult {
   TransferStatus status = TransferStatus::Completed;
-  int fileError = 0;    // the errno behind a failure (see TransferStatus), or 0
-  int reportError = 0;  // errno of the first failed write of the report, or 0;
-                        // EBADF once a descriptor that was not open had
-                        // something to write
+  int fileError = 0;               // the errno behind a failure (see TransferStatus), or 0
+  int reportError = 0;             // errno of the first failed write of the report, or 0;
+                                   // EBADF once a descriptor that was not open had
+                                   // something to write
   std::uint64_t bytesWritten = 0;  // the bytes the output file received
   std::uint64_t illegalLines = 0;
 };
