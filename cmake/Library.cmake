@@ -18,6 +18,7 @@
 set(decbytes_library_sources
   src/check_value.cpp
   src/conversion.cpp
+  src/converter.cpp
   src/line_judge.cpp
   src/open_files.cpp
   src/report.cpp

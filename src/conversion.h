@@ -5,6 +5,7 @@
 // warnings and counts, and keep them through the bookkeeping below alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -58,13 +59,14 @@ struct Conversion {
 };
 
 // Converts every complete line of [begin, end) and keeps the start of an
-// unfinished last line in the line state. `begin` must come from an
-// InputReader (the bytes just before it are readable). Takes the fast path
-// `fastPath` (nullptr: none) where it pays and MaxValue is the bound it is
-// built for, the general path everywhere else. Stops early once the output
-// has failed.
+// unfinished last line in the line state. `readableBefore` bytes just
+// before `begin` may be read (an InputReader's block has its look-behind;
+// a caller's piece of memory has none). Takes the fast path `fastPath`
+// (nullptr: none) where it pays, MaxValue allows it and it has the bytes
+// before a line that it reads, the general path everywhere else. Stops
+// early once the output has failed.
 void ConvertBlock(Conversion& conversion, const char* begin, const char* end,
-                  FastPathFunction fastPath);
+                  FastPathFunction fastPath, std::size_t readableBefore = kFastPathLookBehind);
 
 // Judges an unfinished last line once the input has ended: a line without
 // its newline is illegal.

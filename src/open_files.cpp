@@ -43,7 +43,31 @@ bool CheckOutput(const FilesToOpen& files, const FileId& input, const FileId& ou
   return true;
 }
 
+// True when the open descriptor `fd` may be used as `accessMode` asks
+// (O_RDONLY for reading, O_WRONLY for writing).
+bool OpenFor(int fd, int accessMode) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  const int mode = flags & O_ACCMODE;
+  return mode == O_RDWR || mode == accessMode;
+}
+
 }  // namespace
+
+bool CheckDescriptors(int inputFd, int outputFd, const FileId* report, TransferResult& result) {
+  const FilesToOpen files{nullptr, nullptr, report, nullptr};
+  FileId input;
+  FileId output;
+  if (!FileIdOfDescriptor(inputFd, input) || !OpenFor(inputFd, O_RDONLY)) {
+    return Refuse(result, TransferStatus::InputOpenFailed, EBADF);
+  }
+  if (S_ISDIR(input.mode)) return Refuse(result, TransferStatus::InputOpenFailed, EISDIR);
+  if (!CheckInput(files, input, result)) return false;
+  if (!FileIdOfDescriptor(outputFd, output) || !OpenFor(outputFd, O_WRONLY)) {
+    return Refuse(result, TransferStatus::OutputOpenFailed, EBADF);
+  }
+  return CheckOutput(files, input, output, result);
+}
 
 bool CheckNamesBeforeOpening(const FilesToOpen& files, TransferResult& result) {
   FileId input;

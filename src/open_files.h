@@ -37,4 +37,10 @@ UniqueFd OpenInput(const FilesToOpen& files, FileId& input, TransferResult& resu
 UniqueFd OpenOutput(const FilesToOpen& files, const FileId& input, TruncateFunction truncate,
                     TransferResult& result);
 
+// The same checks of two descriptors that a caller opened: each open the
+// right way for its use (else InputOpenFailed or OutputOpenFailed, EBADF),
+// the input no directory (EISDIR), neither the report, and not one data
+// file. Returns false with the refusal in `result`.
+bool CheckDescriptors(int inputFd, int outputFd, const FileId* report, TransferResult& result);
+
 }  // namespace decbytes

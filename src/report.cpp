@@ -67,6 +67,16 @@ Report::Report(int fd, std::string_view inputName, WriteFunction write, std::siz
                ReportBuffering buffering)
     : out_(fd, ReportBufferSize(inputName, bufferSize), write),
       flushEachWarning_(buffering == ReportBuffering::Lines) {
+  MakeHead(inputName);
+}
+
+Report::Report(ByteSink sink, std::string_view inputName, std::size_t bufferSize)
+    : out_(sink, ReportBufferSize(inputName, bufferSize)), flushEachWarning_(false) {
+  MakeHead(inputName);
+}
+
+// Builds the head of the warnings up to their line number.
+void Report::MakeHead(std::string_view inputName) {
   const std::size_t longest = kWarningOpening.size() + inputName.size() + kLineOpening.size() +
                               kMaxDigits + kFieldOpening.size();
   head_ = std::make_unique<char[]>(longest + kCopyPiece);

@@ -28,6 +28,8 @@ class Report {
   Report(int fd, std::string_view inputName, WriteFunction write = DefaultWrite,
          std::size_t bufferSize = kReportBufferSize,
          ReportBuffering buffering = ReportBuffering::Blocks);
+  // As above, handing the report to `sink` in large blocks.
+  Report(ByteSink sink, std::string_view inputName, std::size_t bufferSize = kReportBufferSize);
 
   // Appends "\nWarning : <input> : (line <lineNumber>) : '<field>' is an
   // illegal input string \n", the field raw, control bytes and NUL included.
@@ -45,6 +47,7 @@ class Report {
   int Flush();
 
  private:
+  void MakeHead(std::string_view inputName);
   void SetHeadLine(std::uint64_t lineNumber);
   void MakeRoomAtLineEnd(std::size_t size);
 

@@ -110,35 +110,72 @@ void CloseFiles(int inputFd, int outputFd, TransferResult& result) {
   }
 }
 
+// The report's descriptor as a transfer begins: one that is not open now is
+// never written, whatever number a file then opens on.
+struct ReportTarget {
+  explicit ReportTarget(int fd) : open(FileIdOfDescriptor(fd, file)) {}
+  const FileId* fileIfOpen() const { return open ? &file : nullptr; }
+
+  FileId file;
+  bool open;
+};
+
+// The conversion between two open descriptors, whoever opened them.
+void ConvertBetween(Buffers& buffers, int inputFd, int outputFd, FastPathFunction fastPath,
+                    TransferResult& result) {
+  buffers.input.Attach(inputFd);
+  buffers.output.Attach(outputFd);
+  ConvertAll(buffers, fastPath, result);
+}
+
+// The summary after a completed conversion, and the report's last write.
+void EndReport(Buffers& buffers, TransferResult& result) {
+  if (result.status == TransferStatus::Completed) {
+    buffers.report.Summarize(result.bytesWritten, result.illegalLines);
+  }
+  result.reportError = buffers.report.Flush();
+}
+
 }  // namespace
 
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
   const ErrnoKeeper errnoKeeper;
   const SigpipeGuard sigpipeGuard;  // a reader that has gone fails a write, ends nothing
   TransferResult result;
-  // A report descriptor that is not open now is never written, whatever
-  // number the files open on.
-  FileId reportFile;
-  const bool reportOpen = FileIdOfDescriptor(io.reportFd, reportFile);
-  const FilesToOpen files{inputName, outputName, reportOpen ? &reportFile : nullptr, io.standIn};
+  const ReportTarget report(io.reportFd);
+  const FilesToOpen files{inputName, outputName, report.fileIfOpen(), io.standIn};
   if (!CheckNamesBeforeOpening(files, result)) return result;
 
-  Buffers buffers(inputName, reportOpen, io);
+  Buffers buffers(inputName, report.open, io);
   FileId inputFile;
   UniqueFd input = OpenInput(files, inputFile, result);
   if (!input.valid()) return result;
   UniqueFd output = OpenOutput(files, inputFile, io.truncate, result);
   if (!output.valid()) return result;
 
-  buffers.input.Attach(input.get());
-  buffers.output.Attach(output.get());
-  ConvertAll(buffers, io.fastPath, result);
+  ConvertBetween(buffers, input.get(), output.get(), io.fastPath, result);
   CloseFiles(input.Release(), output.Release(), result);
-  if (result.status == TransferStatus::Completed) {
-    buffers.report.Summarize(result.bytesWritten, result.illegalLines);
-  }
-  result.reportError = buffers.report.Flush();
+  EndReport(buffers, result);
   return result;
+}
+
+TransferResult TransferDescriptors(int inputFd, int outputFd, const char* inputName,
+                                   const TransferIo& io) {
+  const ErrnoKeeper errnoKeeper;
+  const SigpipeGuard sigpipeGuard;
+  TransferResult result;
+  const ReportTarget report(io.reportFd);
+  if (!CheckDescriptors(inputFd, outputFd, report.fileIfOpen(), result)) return result;
+  Buffers buffers(inputName != nullptr ? inputName : "", report.open, io);
+  ConvertBetween(buffers, inputFd, outputFd, io.fastPath, result);
+  EndReport(buffers, result);
+  return result;
+}
+
+TransferResult TransferDescriptors(int inputFd, int outputFd, int reportFd, const char* inputName) {
+  TransferIo io;
+  io.reportFd = reportFd;
+  return TransferDescriptors(inputFd, outputFd, inputName, io);
 }
 
 TransferResult transfer(const char* inputName, const char* outputName) {

@@ -41,4 +41,9 @@ struct TransferIo {
 // As transfer(inputName, outputName), steered by `io`.
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io);
 
+// As TransferDescriptors(inputFd, outputFd, io.reportFd, inputName), steered
+// by `io` (its truncation and stand-in unused).
+TransferResult TransferDescriptors(int inputFd, int outputFd, const char* inputName,
+                                   const TransferIo& io);
+
 }  // namespace decbytes

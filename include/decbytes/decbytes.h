@@ -35,6 +35,7 @@
 //   file is opened: no descriptor is left open and the output is as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -104,5 +105,64 @@ DECBYTES_API TransferResult transfer(const char* inputName, const char* outputNa
 // open) the report stops there, the output file is still completed and
 // closed, and reportError holds the errno (EPIPE for the pipe).
 DECBYTES_API TransferResult transfer(const char* inputName, const char* outputName, int reportFd);
+
+// Converts what the open descriptor `inputFd` holds into the open
+// descriptor `outputFd`, with the warnings and the summary on `reportFd`,
+// the warnings naming the input `inputName`. The descriptors may be of any
+// kind (a regular file, a pipe, a socket, a terminal); the caller keeps
+// them: they stay open, and a regular output is written from its offset,
+// not truncated. The rules of the file names hold, checked before anything
+// is read or written: a descriptor not open for its use gives
+// InputOpenFailed or OutputOpenFailed with EBADF (EISDIR for a directory as
+// input); both one regular file, pipe or FIFO gives OutputIsInput; a report
+// descriptor that is one of them gives ReportIsInput or ReportIsOutput, and
+// one that is not open is never written. Reads and writes are retried
+// after EINTR and short writes completed; SIGPIPE as for transfer().
+DECBYTES_API TransferResult TransferDescriptors(int inputFd, int outputFd, int reportFd,
+                                                const char* inputName);
+
+// Receives what a Converter makes: `bytes`, valid during the call only, and
+// the `context` the Converter was given. Returns true to go on, false to
+// refuse them, which stops that stream as a failed write would.
+using Sink = bool (*)(void* context, std::string_view bytes);
+
+// The converter fed in memory: takes the input in pieces of any size (a byte
+// at a time or gigabytes at once) and hands on the bytes and the report as
+// they are made, exactly those a transfer of the whole input writes, line
+// numbers, fields, counts and summary included. A line split across pieces
+// is one line; a line of any length takes constant memory. The output
+// comes in runs of up to 256 KiB, the report in whole warnings; each is
+// handed out of the converter's own buffer, so no byte is copied more than
+// a transfer copies it. One converter serves one input, on one thread at a
+// time; different converters may run on different threads.
+class DECBYTES_API Converter {
+ public:
+  // `inputName` is the name the warnings show. `output` receives the bytes
+  // and `report` the warnings and the summary, each with `context`; a
+  // nullptr drops that stream. Allocates its buffers (a few hundred KiB),
+  // throwing std::bad_alloc when it cannot.
+  Converter(const char* inputName, Sink output, Sink report, void* context);
+  ~Converter();
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts every line that `piece` completes and keeps the start of an
+  // unfinished last one. Returns false once the output sink has refused
+  // bytes (nothing more is converted then) or after Finish.
+  bool Feed(std::string_view piece);
+  bool Feed(const char* bytes, std::size_t size) { return Feed(std::string_view(bytes, size)); }
+
+  // Ends the input: a last line without its newline is illegal, as at a
+  // file's end. Hands on what is left, then the summary unless the output
+  // sink refused bytes, and returns the result as a transfer gives it:
+  // Completed, or WriteFailed with fileError ECANCELED when the output sink
+  // refused; reportError ECANCELED when the report sink did; the counts.
+  // Later calls return the same result.
+  TransferResult Finish();
+
+ private:
+  struct State;
+  State* state_;
+};
 
 }  // namespace decbytes

@@ -10,11 +10,15 @@
 // one too near `end`. It stops early once the output has failed.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace decbytes {
 
 struct Conversion;
+
+// The bytes before `lineStart` that every fast path reads.
+inline constexpr std::size_t kFastPathLookBehind = 4;
 
 using FastPathFunction = const char* (*)(Conversion& conversion, const char* lineStart,
                                          const char* end);

@@ -44,6 +44,11 @@ OutputWriter::OutputWriter(int fd, std::size_t capacity, WriteFunction write)
       cursor_(buffer_.get()),
       limit_(buffer_.get() + capacity) {}
 
+OutputWriter::OutputWriter(ByteSink sink, std::size_t capacity)
+    : OutputWriter(-1, capacity, nullptr) {
+  sink_ = sink;
+}
+
 bool OutputWriter::Put(char byte) {
   char* cursor = Reserve(1);
   if (cursor == nullptr) return false;
@@ -95,6 +100,14 @@ bool OutputWriter::MakeRoom(std::size_t count) {
 }
 
 bool OutputWriter::WriteAll(const char* bytes, std::size_t count) {
+  if (sink_.take != nullptr) {
+    if (count > 0 && !sink_.take(sink_.context, bytes, count)) {
+      error_ = ECANCELED;
+      return false;
+    }
+    written_ += count;
+    return true;
+  }
   const int error = WriteFully(write_, fd_, bytes, count, &written_);
   if (error != 0) error_ = error;
   return error == 0;

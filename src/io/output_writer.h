@@ -1,6 +1,7 @@
-// Collects bytes and writes them to a file descriptor in large blocks, whole
-// pages at a time: when the buffer fills, what lies past the last page
-// boundary stays behind for the next write.
+// Collects bytes and writes them to a file descriptor, or hands them to a
+// function of the caller's, in large blocks, whole pages at a time: when the
+// buffer fills, what lies past the last page boundary stays behind for the
+// next write.
 #pragma once
 
 #include <sys/types.h>
@@ -27,11 +28,20 @@ int WriteFully(WriteFunction write, int fd, const char* bytes, std::size_t count
 using TruncateFunction = int (*)(int fd, off_t length);
 int DefaultTruncate(int fd, off_t length);
 
+// Where a writer hands its bytes when it writes to no descriptor: a function
+// of the caller's and its context. The bytes are valid during the call only;
+// false refuses them, which fails the writer with ECANCELED.
+struct ByteSink {
+  bool (*take)(void* context, const char* bytes, std::size_t size) = nullptr;
+  void* context = nullptr;
+};
+
 // The first failed write sticks: from then on nothing more is written, and
 // error() holds the errno of that failure.
 class OutputWriter {
  public:
   OutputWriter(int fd, std::size_t capacity, WriteFunction write = DefaultWrite);
+  OutputWriter(ByteSink sink, std::size_t capacity);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
@@ -72,6 +82,7 @@ class OutputWriter {
 
   int fd_;
   WriteFunction write_;
+  ByteSink sink_;  // used in place of the descriptor when it has a function
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   char* cursor_;
