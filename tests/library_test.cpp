@@ -1,14 +1,18 @@
 // The library as another program uses it: through <decbytes/decbytes.h>
-// alone, linked against the shared library. What it may write, what it does
+// alone, linked against the shared library. Its three faces (file names,
+// descriptors, memory) held to the program, what it may write, what it does
 // to the caller's signals, and two transfers at once on two threads.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <decbytes/decbytes.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -79,38 +83,198 @@ void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
 
 class ReportFdTest : public ::testing::TestWithParam<ReportCase> {};
 
-// transfer(in, out, reportFd) writes the program's bytes and report, the
-// report on reportFd alone: nothing reaches the standard output or error.
-TEST_P(ReportFdTest, SameAsTheProgramOnTheGivenDescriptorAlone) {
+// What one face of the library made of an input.
+struct FaceRun {
+  TransferResult result;
+  std::string output;
+  std::string report;
+};
+
+// Feeds `bytes` into the writing end `fd` from a thread of its own, then
+// closes it, so that the reader may take them in whatever pieces it reads.
+std::thread FeedAndClose(int fd, std::string bytes) {
+  return std::thread([fd, bytes = std::move(bytes)] {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+      const ssize_t wrote = ::write(fd, bytes.data() + at, bytes.size() - at);
+      if (wrote <= 0) break;
+      at += static_cast<std::size_t>(wrote);
+    }
+    ::close(fd);
+  });
+}
+
+// TransferDescriptors with the input arriving on a pipe or a socket, the
+// output and the report on files of `dir`; the descriptors stay open.
+FaceRun OverDescriptors(const ScratchDir& dir, const std::string& input, bool socket) {
+  int ends[2];
+  EXPECT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends)
+                   : ::pipe2(ends, O_CLOEXEC),
+            0);
+  const Fd reader(ends[0]);
+  std::thread writer = FeedAndClose(ends[1], input);
+  const Fd output(::open((dir / "fd.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  const Fd report(
+      ::open((dir / "fd.report").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  FaceRun run;
+  run.result = TransferDescriptors(reader.get(), output.get(), report.get(), (dir / "in").c_str());
+  writer.join();
+  EXPECT_NE(::fcntl(output.get(), F_GETFD), -1) << "the caller's descriptor was closed";
+  run.output = ReadFile(dir / "fd.out");
+  run.report = ReadFile(dir / "fd.report");
+  return run;
+}
+
+bool Append(void* into, std::string_view bytes) {
+  static_cast<std::string*>(into)->append(bytes);
+  return true;
+}
+
+// A Converter fed `input` in pieces of `piece` bytes; the report kept in
+// the run's report by a second converter context.
+FaceRun InMemory(const std::string& name, const std::string& input, std::size_t piece) {
+  FaceRun run;
+  struct Sinks {
+    std::string* output;
+    std::string* report;
+  } sinks{&run.output, &run.report};
+  Converter converter(
+      name.c_str(),
+      [](void* c, std::string_view b) { return Append(static_cast<Sinks*>(c)->output, b); },
+      [](void* c, std::string_view b) { return Append(static_cast<Sinks*>(c)->report, b); },
+      &sinks);
+  for (std::size_t at = 0; at < input.size(); at += piece) {
+    EXPECT_TRUE(converter.Feed(std::string_view(input).substr(at, piece)));
+  }
+  run.result = converter.Finish();
+  return run;
+}
+
+// Every face of the library writes the program's bytes, report and counts:
+// transfer(in, out, reportFd), with the report on reportFd alone (nothing
+// reaches the standard output or error); TransferDescriptors on a pipe and
+// on a socket; a Converter fed pieces of 1, 7 and 64 Ki bytes and the whole.
+TEST_P(ReportFdTest, EveryFaceGivesTheProgramsBytesAndReport) {
   const ScratchDir dir;
-  WriteFile(dir / "in", GetParam().input);
+  const std::string& input = GetParam().input;
+  WriteFile(dir / "in", input);
   const RunOutcome program =
       testing::Run({testing::ProgramPath(), dir / "in", dir / "program.out"});
   ASSERT_EQ(program.exitStatus, 0) << program.err;
+  const std::string bytes = ReadFile(dir / "program.out");
 
   SetByteBound();
-  TransferResult result;
+  std::vector<std::pair<std::string, FaceRun>> faces;
   {
     const Redirect out(STDOUT_FILENO, dir / "stdout");
     const Redirect err(STDERR_FILENO, dir / "stderr");
     const Fd report(::open((dir / "report").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    result = transfer((dir / "in").c_str(), (dir / "out").c_str(), report.get());
+    FaceRun run;
+    run.result = transfer((dir / "in").c_str(), (dir / "out").c_str(), report.get());
+    run.output = ReadFile(dir / "out");
+    run.report = ReadFile(dir / "report");
+    faces.emplace_back("transfer", run);
   }
-  EXPECT_EQ(result.status, TransferStatus::Completed);
-  EXPECT_EQ(result.reportError, 0);
-  EXPECT_EQ(ReadFile(dir / "out"), ReadFile(dir / "program.out"));
-  // The program names its input as given; so did this transfer.
-  EXPECT_EQ(ReadFile(dir / "report"), program.out);
-  EXPECT_EQ(result.bytesWritten, ReadFile(dir / "out").size());
   EXPECT_EQ(ReadFile(dir / "stdout"), "");
   EXPECT_EQ(ReadFile(dir / "stderr"), "");
+  faces.emplace_back("pipe", OverDescriptors(dir, input, false));
+  faces.emplace_back("socket", OverDescriptors(dir, input, true));
+  for (const std::size_t piece :
+       {std::size_t{1}, std::size_t{7}, std::size_t{65536}, input.size() + 1}) {
+    faces.emplace_back("pieces of " + std::to_string(piece), InMemory(dir / "in", input, piece));
+  }
+  for (const auto& [face, run] : faces) {
+    SCOPED_TRACE(face);
+    EXPECT_EQ(run.result.status, TransferStatus::Completed);
+    EXPECT_EQ(run.result.reportError, 0);
+    EXPECT_TRUE(run.output == bytes);
+    // The program names its input as given; so did each face.
+    EXPECT_TRUE(run.report == program.out);
+    EXPECT_EQ(run.result.bytesWritten, bytes.size());
+  }
+}
+
+// Lines that cross many pieces and blocks: a line longer than a block, a
+// NUL, CR LF, a value of 256, a last line without its newline, and runs of
+// legal lines long enough for the fast path to enter past a piece's start.
+std::string Assorted() {
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += std::to_string(i % 256) + "\n";
+  text += std::string(300000, '7') + std::string("\n1\0\n\n13\r\n256\n", 13);
+  text.insert(text.size() / 3, "12\n");
+  return text + "99";
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ReportFdTest,
                          ::testing::Values(ReportCase{"Clean", "72\n105\n"},
                                            ReportCase{"Warnings", "72\n300\nabc\n\n33\n7"},
-                                           ReportCase{"Empty", ""}),
+                                           ReportCase{"Empty", ""},
+                                           ReportCase{"Assorted", Assorted()}),
                          CaseName<ReportCase>);
+
+// The checks of the names hold for descriptors, before anything is read or
+// written: a report that is the output, an input open for writing alone,
+// an output open for reading alone.
+TEST(TransferDescriptorsChecks, RefusesAsForNames) {
+  const ScratchDir dir;
+  WriteFile(dir / "in", "65\n");
+  WriteFile(dir / "out", "old");
+  const Fd in(::open((dir / "in").c_str(), O_RDONLY | O_CLOEXEC));
+  const Fd inForWriting(::open((dir / "in").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  const Fd out(::open((dir / "out").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  const Fd outForReading(::open((dir / "out").c_str(), O_RDONLY | O_CLOEXEC));
+  struct Case {
+    const char* what;
+    int input, output, report;
+    TransferStatus status;
+    int error;
+  } cases[] = {
+      {"report is the output", in.get(), out.get(), out.get(), TransferStatus::ReportIsOutput, 0},
+      {"report is the input", in.get(), out.get(), inForWriting.get(),
+       TransferStatus::ReportIsInput, 0},
+      {"input open for writing", inForWriting.get(), out.get(), -1, TransferStatus::InputOpenFailed,
+       EBADF},
+      {"output open for reading", in.get(), outForReading.get(), -1,
+       TransferStatus::OutputOpenFailed, EBADF},
+      {"output is the input", in.get(), inForWriting.get(), -1, TransferStatus::OutputIsInput, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TransferResult result = TransferDescriptors(c.input, c.output, c.report, "in");
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.fileError, c.error);
+    EXPECT_EQ(ReadFile(dir / "in"), "65\n");
+    EXPECT_EQ(ReadFile(dir / "out"), "old");
+  }
+}
+
+// A line of 100 MB fed in pieces from 1 byte to 1 MiB (each twice the last,
+// modulo a little under 1 MiB) is one illegal line,
+// and the converter's memory does not grow with it.
+TEST(ConverterMemory, HundredMegabyteLineInPieces) {
+  const std::string megabyte(1 << 20, 'x');
+  SetByteBound();
+  rusage before{};
+  ASSERT_EQ(::getrusage(RUSAGE_SELF, &before), 0);
+  std::string report;
+  Converter converter("in", nullptr, Append, &report);
+  std::size_t fed = 0;
+  for (std::size_t piece = 1; fed < 100'000'000; piece = piece * 2 % (megabyte.size() - 1)) {
+    const std::size_t size = std::min({piece, megabyte.size(), 100'000'000 - fed});
+    ASSERT_TRUE(converter.Feed(megabyte.data(), size));
+    fed += size;
+  }
+  ASSERT_TRUE(converter.Feed("\n12\n", 4));
+  const TransferResult result = converter.Finish();
+  rusage after{};
+  ASSERT_EQ(::getrusage(RUSAGE_SELF, &after), 0);
+  EXPECT_EQ(result.bytesWritten, 1u);
+  EXPECT_EQ(result.illegalLines, 1u);
+  EXPECT_EQ(report,
+            "\nWarning : in : (line 1) : 'xxx' is an illegal input string \n"
+            "\n1 characters transferred with 1 errors \n\n");
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 * 1024) << "KiB of peak memory more";
+}
 
 bool SigpipeIn(const sigset_t& set) { return sigismember(&set, SIGPIPE) == 1; }
 
