@@ -1,7 +1,8 @@
 // decbytes: converts a text file of decimal byte values, one per line, into
 // a file holding those bytes. This is the library's whole public interface:
-// the value check, its bound, and the transfer of one input file into one
-// output file. Link the shared library libdecbytes.so.1 or the static
+// the value check, its bound, and one conversion engine with three faces:
+// files by name (transfer), a caller's open descriptors
+// (TransferDescriptors), and memory fed in pieces (Converter). Link the shared library libdecbytes.so.1 or the static
 // libdecbytes.a (CMake: decbytes::decbytes; pkg-config: decbytes). C++17 or
 // later.
 //
