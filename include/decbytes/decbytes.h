@@ -2,9 +2,9 @@
 // a file holding those bytes. This is the library's whole public interface:
 // the value check, its bound, and one conversion engine with three faces:
 // files by name (transfer), a caller's open descriptors
-// (TransferDescriptors), and memory fed in pieces (Converter). Link the shared library libdecbytes.so.1 or the static
-// libdecbytes.a (CMake: decbytes::decbytes; pkg-config: decbytes). C++17 or
-// later.
+// (TransferDescriptors), and memory fed in pieces (Converter). Link the
+// shared library libdecbytes.so.1 or the static libdecbytes.a (CMake:
+// decbytes::decbytes; pkg-config: decbytes). C++17 or later.
 //
 // Conduct inside the calling process:
 // - Streams: a transfer writes only to the output file and to the report's
