@@ -23,6 +23,7 @@ set(decbytes_library_sources
   src/line_judge.cpp
   src/report.cpp
   src/transfer.cpp
+  src/version.cpp
   src/io/input_reader.cpp
   src/io/output_writer.cpp
   src/io/sigpipe_guard.cpp
