@@ -26,12 +26,13 @@ if(DECBYTES_HARDEN)
     message(FATAL_ERROR "DECBYTES_HARDEN needs an optimised build "
                         "(CMAKE_BUILD_TYPE Release, RelWithDebInfo or MinSizeRel)")
   endif()
-  # Position-independent code everywhere: -fPIC for the shared library
-  # (its own POSITION_INDEPENDENT_CODE), -fPIE for the rest, which ends in
-  # the program.
+  # Position-independent code everywhere: -fPIC for the shared library and
+  # any target built position-independent (their POSITION_INDEPENDENT_CODE),
+  # -fPIE for the rest, which ends in the program. -fPIE given after -fPIC
+  # would win, and its code could not go into a shared library.
   target_compile_options(decbytes_hardening INTERFACE
     -fstack-protector-strong -fstack-clash-protection
-    $<$<NOT:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>>:-fPIE>
+    $<$<NOT:$<OR:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>,$<BOOL:$<TARGET_PROPERTY:POSITION_INDEPENDENT_CODE>>>>:-fPIE>
     # Undefined first, in case the compiler defines it at another level.
     -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")

@@ -6,7 +6,8 @@
 # - the CMake package, for find_package(decbytes 1 CONFIG): the imported
 #   targets decbytes::decbytes (the shared library) and
 #   decbytes::decbytes_static, and a version file that accepts any 1.x;
-# - decbytes.pc, for pkg-config --cflags --libs decbytes.
+# - decbytes.pc, for pkg-config --cflags --libs decbytes, written for the
+#   prefix installed to.
 include(CMakePackageConfigHelpers)
 find_program(DECBYTES_GZIP gzip REQUIRED)
 
@@ -57,12 +58,17 @@ install(FILES ${PROJECT_BINARY_DIR}/decbytesConfig.cmake
 
 # decbytes.pc names the prefix the files are installed under, which
 # `cmake --install --prefix` may choose after configuring: it is written at
-# install time, from the template configured now.
-set(decbytes_pc_prefix "@decbytes_pc_prefix@")  # kept for the install step
+# install time (cmake/PkgConfigFile.cmake), from the template configured now.
+foreach(name IN ITEMS prefix libdir includedir)
+  set(decbytes_pc_${name} "@decbytes_pc_${name}@")  # kept for the install step
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/decbytes.pc.in ${PROJECT_BINARY_DIR}/decbytes.pc.in
                @ONLY)
 install(CODE "
-  set(decbytes_pc_prefix \"\${CMAKE_INSTALL_PREFIX}\")
-  configure_file(\"${PROJECT_BINARY_DIR}/decbytes.pc.in\" \"${PROJECT_BINARY_DIR}/decbytes.pc\" @ONLY)
+  set(decbytes_pc_template [==[${PROJECT_BINARY_DIR}/decbytes.pc.in]==])
+  set(decbytes_pc [==[${PROJECT_BINARY_DIR}/decbytes.pc]==])
+  set(decbytes_pc_libdir_dir [==[${CMAKE_INSTALL_LIBDIR}]==])
+  set(decbytes_pc_includedir_dir [==[${CMAKE_INSTALL_INCLUDEDIR}]==])
 ")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/PkgConfigFile.cmake)
 install(FILES ${PROJECT_BINARY_DIR}/decbytes.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

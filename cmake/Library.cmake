@@ -9,7 +9,9 @@
 #   (decbytes::decbytes once installed).
 # - decbytes::decbytes: in a build that includes this project
 #   (add_subdirectory, FetchContent), the shared library when
-#   BUILD_SHARED_LIBS is on, else the static one.
+#   BUILD_SHARED_LIBS is on, else the static one, built there
+#   position-independent so that it also links into that project's shared
+#   libraries (unless it sets CMAKE_POSITION_INDEPENDENT_CODE itself).
 # - decbytes_cli: the program's command line, for the program and its tests.
 # - decbytes_core: the internals for the tests, the benchmark's helper and
 #   the fuzz targets: the static library, the command line and the private
@@ -23,6 +25,7 @@ set(decbytes_library_sources
   src/open_files.cpp
   src/report.cpp
   src/transfer.cpp
+  src/version.cpp
   src/io/file_id.cpp
   src/io/input_reader.cpp
   src/io/output_writer.cpp
@@ -78,9 +81,13 @@ else()
   set(decbytes_unused_library decbytes_shared)
 endif()
 add_library(decbytes::decbytes_static ALIAS decbytes_static)
-# Inside another project only the library that project links is built.
+# Inside another project only the library that project links is built, and
+# the static one may end in a shared library of that project's.
 if(NOT PROJECT_IS_TOP_LEVEL)
   set_target_properties(${decbytes_unused_library} PROPERTIES EXCLUDE_FROM_ALL ON)
+  if(NOT DEFINED CMAKE_POSITION_INDEPENDENT_CODE)
+    set_target_properties(decbytes_static PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  endif()
 endif()
 
 add_library(decbytes_cli STATIC EXCLUDE_FROM_ALL src/command_line.cpp)

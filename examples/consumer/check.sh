@@ -5,17 +5,25 @@
 # program's summary, with nothing but the counts on its standard output; and
 # with its report going to a pipe whose reader has gone, it lives on (no
 # SIGPIPE), says "report failed: Broken pipe", exits 1 and still writes the
-# whole output.
+# whole output. Its --version gives VERSION for the header it was compiled
+# with (DECBYTES_VERSION_* and DECBYTES_VERSION) and for the library it
+# loaded (Version()).
 #
-# Usage: check.sh CONSUMER PROGRAM SAMPLE
+# Usage: check.sh CONSUMER PROGRAM SAMPLE VERSION
 set -euo pipefail
-consumer=$(realpath "$1") program=$(realpath "$2") sample=$3
+consumer=$(realpath "$1") program=$(realpath "$2") sample=$3 version=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
+
+IFS=. read -r major minor patch <<<"$version"
+expected="header $version ($((major * 10000 + minor * 100 + patch))), library $version"
+[[ $("$consumer" --version) == "$expected" ]] ||
+  fail "consumer --version: $("$consumer" --version), not $expected"
+echo "-- consumer --version: $expected"
 
 cp "$sample" "$work/sample.txt"
 # Far more report than a pipe holds, so that its first write blocks until

@@ -3,10 +3,12 @@
 // standard output.
 //
 //   consumer INPUT OUTPUT
+//   consumer --version
 //
 // Exit status: 0 when the whole input was converted and reported, 1 when a
 // file or the report or the counts could not be written, 2 for a wrong
-// command line.
+// command line. --version prints the version of the header it was compiled
+// with, and DECBYTES_VERSION, then the version of the library it loaded.
 #include <unistd.h>
 
 #include <decbytes/decbytes.h>
@@ -15,8 +17,15 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    const bool printed = std::printf("header %d.%d.%d (%d), library %s\n", DECBYTES_VERSION_MAJOR,
+                                     DECBYTES_VERSION_MINOR, DECBYTES_VERSION_PATCH,
+                                     DECBYTES_VERSION, decbytes::Version()) >= 0 &&
+                         std::fflush(stdout) == 0;
+    return printed ? 0 : 1;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "Usage : %s <input file> <output file>\n", argv[0]);
+    std::fprintf(stderr, "Usage : %s <input file> <output file> | --version\n", argv[0]);
     return 2;
   }
   decbytes::SetByteBound();

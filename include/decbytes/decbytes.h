@@ -36,12 +36,32 @@
 //   file is opened: no descriptor is left open and the output is as it was.
 #pragma once
 
+#if !defined(__cplusplus) || __cplusplus < 201703L
+#error "decbytes.h needs C++17 or later"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 // Marks what the shared library exports; everything else in it is hidden.
+#ifndef DECBYTES_API
 #define DECBYTES_API __attribute__((visibility("default")))
+#endif
+
+// The version of this header; CMake reads the project's version from these
+// three lines. DECBYTES_VERSION compares: major * 10000 + minor * 100 + patch.
+#define DECBYTES_VERSION_MAJOR 1
+#define DECBYTES_VERSION_MINOR 3
+#define DECBYTES_VERSION_PATCH 0
+#define DECBYTES_VERSION \
+  (DECBYTES_VERSION_MAJOR * 10000 + DECBYTES_VERSION_MINOR * 100 + DECBYTES_VERSION_PATCH)
+
+namespace decbytes {
+// The version of the library loaded, "MAJOR.MINOR.PATCH", which may be newer
+// than the header a program was compiled with.
+DECBYTES_API const char* Version();
+}  // namespace decbytes
 
 namespace decbytes {
 
