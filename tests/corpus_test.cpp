@@ -1,6 +1,7 @@
-// The fuzz corpus replayed: every input the fuzzer kept, through every path
+// The fuzz corpora replayed: every input the fuzzer kept, through every path
 // in memory, against the line-by-line model, on the block size the input
-// asks for and on a few others.
+// asks for and on a few others; and every input of the three faces' corpus
+// through the Converter, TransferDescriptors and the file transfer.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "line_model.h"
 #include "memory_conversion.h"
 #include "test_support.h"
+#include "three_faces.h"
 #include "transfer_helpers.h"
 
 namespace decbytes {
@@ -42,6 +44,16 @@ TEST(FuzzCorpus, EveryInputTransfersLikeTheModel) {
     EXPECT_TRUE(run.output == expected.output) << "the output differs";
     EXPECT_TRUE(run.report == expected.report) << "the report differs";
   }
+}
+
+TEST(FacesCorpus, EveryInputGivesTheModelsRunOnEveryFace) {
+  int replayed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(DECBYTES_FACES_CORPUS)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_EQ(faces::FacesDifference(testing::ReadFile(entry.path().string())), "");
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 10) << "the corpus is missing";
 }
 
 }  // namespace
