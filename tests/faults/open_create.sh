@@ -75,7 +75,7 @@ done
 begin_case "no descriptor for a stand-in"
 rm -f "$scratch/out"
 # shellcheck disable=SC2016 # expanded by the inner shell
-run bash -c 'ulimit -n 3 && exec 0<&- && exec "$1" "$2" "$3"' _ "$program" "$scratch/in" "$scratch/out"
+run bash -c 'ulimit -n 3; exec 0<&-; exec "$1" "$2" "$3"' _ "$program" "$scratch/in" "$scratch/out"
 expect_status 1
 # The shell complains of the limit too: the program's line is the last.
 [[ $(tail -n 1 "$scratch/stderr") == "Can't open a stand-in for a closed standard descriptor: Too many open files" ]] ||
