@@ -72,15 +72,20 @@ for entry in "${name_cases[@]}"; do
 done
 
 # No descriptor left for a stand-in: refused with a message, no file made.
+# (A sanitizer's runtime and an emulator need descriptors of their own.)
 begin_case "no descriptor for a stand-in"
-rm -f "$scratch/out"
-# shellcheck disable=SC2016 # expanded by the inner shell
-run bash -c 'ulimit -n 3; exec 0<&-; exec "$1" "$2" "$3"' _ "$program" "$scratch/in" "$scratch/out"
-expect_status 1
-# The shell complains of the limit too: the program's line is the last.
-[[ $(tail -n 1 "$scratch/stderr") == "Can't open a stand-in for a closed standard descriptor: Too many open files" ]] ||
-  fail "stderr was '$(cat "$scratch/stderr")'"
-[[ ! -e $scratch/out ]] || fail "the output file was made"
+if sanitized || [[ -n ${DECBYTES_EMULATOR:-} ]]; then
+  echo "-- skipped: the program does not start alone under a limit of 3 descriptors"
+else
+  rm -f "$scratch/out"
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  run bash -c 'ulimit -n 3; exec 0<&-; exec "$1" "$2" "$3"' _ "$program" "$scratch/in" "$scratch/out"
+  expect_status 1
+  # The shell complains of the limit too: the program's line is the last.
+  [[ $(tail -n 1 "$scratch/stderr") == "Can't open a stand-in for a closed standard descriptor: Too many open files" ]] ||
+    fail "stderr was '$(cat "$scratch/stderr")'"
+  [[ ! -e $scratch/out ]] || fail "the output file was made"
+fi
 
 # Two fresh tmpfs mounts number their first files alike.
 begin_case "the same inode number on two file systems"
