@@ -8,7 +8,8 @@
 // WAY: `names` (the default: transfer() by the files' names), `pipe` or
 // `socket` (TransferDescriptors() reading the input from a pipe or a socket
 // that a child process fills), or `memory:N` (a Converter fed the input in
-// pieces of N bytes, 0 for the whole, its bytes written to OUTPUT).
+// pieces of N bytes read one at a time, 0 for the whole file read first;
+// its bytes written to OUTPUT).
 //
 // Exit status: 0 when the whole input was converted and reported, 1 when a
 // file or the report or the counts could not be written, 2 for a wrong
@@ -87,13 +88,31 @@ decbytes::TransferResult ViaDescriptors(const char* input, const char* output, b
 // A sink that writes to the descriptor its context points at.
 bool WriteTo(void* fd, std::string_view bytes) { return WriteAll(*static_cast<int*>(fd), bytes); }
 
-// The input in memory, fed to a Converter in pieces of `piece` bytes (0:
-// the whole); its bytes written to the output file, its report to stderr.
+// Reads up to `size` bytes of `fd` into `into` (fewer only at the end of
+// the input); false when a read fails.
+bool ReadPiece(int fd, std::string& into, std::size_t size) {
+  into.resize(size);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, into.data() + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  into.resize(got);
+  return true;
+}
+
+// The input fed to a Converter from memory in pieces of `piece` bytes (0:
+// the whole file, read first), one piece held at a time; its bytes written
+// to the output file, its report to stderr.
 decbytes::TransferResult ViaMemory(const char* input, const char* output, std::size_t piece) {
   decbytes::TransferResult failed;
   failed.status = decbytes::TransferStatus::InputOpenFailed;
   std::string text;
-  if (!ReadAll(input, text)) return failed;
+  const int in = ::open(input, O_RDONLY | O_CLOEXEC);
+  if (in < 0 || (piece == 0 && !ReadAll(input, text))) return failed;
   struct Streams {
     int output;
     int report;
@@ -104,12 +123,15 @@ decbytes::TransferResult ViaMemory(const char* input, const char* output, std::s
       [](void* s, std::string_view b) { return WriteTo(&static_cast<Streams*>(s)->output, b); },
       [](void* s, std::string_view b) { return WriteTo(&static_cast<Streams*>(s)->report, b); },
       &streams);
-  const std::string_view whole(text);
-  if (piece == 0) piece = whole.size() + 1;
-  for (std::size_t at = 0; at < whole.size() && converter.Feed(whole.substr(at, piece));
-       at += piece) {
+  bool read = true;
+  if (piece == 0) {
+    converter.Feed(text);
+  } else {
+    while ((read = ReadPiece(in, text, piece)) && !text.empty() && converter.Feed(text)) {
+    }
   }
   decbytes::TransferResult result = converter.Finish();
+  if (::close(in) != 0 || !read) result.status = decbytes::TransferStatus::ReadFailed;
   if (::close(streams.output) != 0) result.status = decbytes::TransferStatus::WriteFailed;
   return result;
 }
