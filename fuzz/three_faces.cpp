@@ -15,6 +15,7 @@
 #include <thread>
 
 #include <decbytes/decbytes.h>
+#include "io/output_writer.h"
 #include "line_model.h"
 
 namespace decbytes::faces {
@@ -45,15 +46,10 @@ std::size_t PieceEnd(std::string_view text, std::size_t at, unsigned char s) {
   std::abort();
 }
 
-// Writes all of `bytes`; false when a write fails.
+// Writes all of `bytes`, through the library's own loop; false when a
+// write fails.
 bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(done));
-  }
-  return true;
+  return WriteFully(DefaultWrite, fd, bytes.data(), bytes.size()) == 0;
 }
 
 // A file in memory, emptied and rewound before each run.

@@ -32,4 +32,20 @@ void ConvertBlock(Conversion& c, const char* begin, const char* end, FastPathFun
 
 void FinishInput(Conversion& c) { JudgeUnfinishedLine(c); }
 
+void FlushOutput(Conversion& c, TransferResult& result) {
+  if (!c.output.Flush() && result.status == TransferStatus::Completed) {
+    result.status = TransferStatus::WriteFailed;
+    result.fileError = c.output.error();
+  }
+  result.bytesWritten = c.output.written();
+  result.illegalLines = c.illegalLines;
+}
+
+void EndReport(Conversion& c, TransferResult& result) {
+  if (result.status == TransferStatus::Completed) {
+    c.report.Summarize(result.bytesWritten, result.illegalLines);
+  }
+  result.reportError = c.report.Flush();
+}
+
 }  // namespace decbytes

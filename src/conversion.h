@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include <decbytes/decbytes.h>
 #include "fast/fast_path.h"
 #include "io/output_writer.h"
 #include "report.h"
@@ -71,5 +72,14 @@ void ConvertBlock(Conversion& conversion, const char* begin, const char* end,
 // Judges an unfinished last line once the input has ended: a line without
 // its newline is illegal.
 void FinishInput(Conversion& conversion);
+
+// Writes out what the output holds and puts the counts in `result`, the
+// output's bytes being those it received; a failure to write makes the
+// status WriteFailed, unless an earlier failure set it.
+void FlushOutput(Conversion& conversion, TransferResult& result);
+
+// Adds the summary after a completed conversion and writes out the report,
+// putting the errno of its first failed write in `result`.
+void EndReport(Conversion& conversion, TransferResult& result);
 
 }  // namespace decbytes

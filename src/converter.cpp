@@ -58,19 +58,10 @@ TransferResult Converter::Finish() {
   State& s = *state_;
   if (s.finished) return s.result;
   s.finished = true;
-  TransferResult& result = s.result;
   if (!s.output.failed()) FinishInput(s.conversion);
-  if (!s.output.Flush()) {
-    result.status = TransferStatus::WriteFailed;
-    result.fileError = s.output.error();
-  }
-  result.bytesWritten = s.output.written();
-  result.illegalLines = s.conversion.illegalLines;
-  if (result.status == TransferStatus::Completed) {
-    s.report.Summarize(result.bytesWritten, result.illegalLines);
-  }
-  result.reportError = s.report.Flush();
-  return result;
+  FlushOutput(s.conversion, s.result);
+  EndReport(s.conversion, s.result);
+  return s.result;
 }
 
 }  // namespace decbytes

@@ -49,20 +49,23 @@ ssize_t WriteToClosed(int /*fd*/, const void* /*bytes*/, std::size_t /*size*/) {
   return -1;
 }
 
-// Everything a transfer allocates, taken before either file is opened, so
-// that a failure to allocate (std::bad_alloc) leaves no descriptor open and
-// no file changed. The files are attached once open.
+// Everything a transfer allocates, and the conversion over it, made before
+// either file is opened, so that a failure to allocate (std::bad_alloc)
+// leaves no descriptor open and no file changed. The files are attached
+// once open.
 struct Buffers {
   // `reportOpen`: whether io.reportFd was open as the transfer began.
   Buffers(const char* inputName, bool reportOpen, const TransferIo& io)
       : input(-1, io.blockSize, io.read),
         output(-1, OutputBufferSize(io), io.write),
         report(io.reportFd, inputName, reportOpen ? io.write : WriteToClosed, io.reportBufferSize,
-               reportOpen ? BufferingFor(io.reportFd) : ReportBuffering::Blocks) {}
+               reportOpen ? BufferingFor(io.reportFd) : ReportBuffering::Blocks),
+        conversion(output, report) {}
 
   InputReader input;
   OutputWriter output;
   Report report;
+  Conversion conversion;
 };
 
 // Converts everything the input holds: reads a block, converts it, and
@@ -71,8 +74,7 @@ struct Buffers {
 // errno of a failure and the counts.
 void ConvertAll(Buffers& buffers, FastPathFunction fastPath, TransferResult& result) {
   InputReader& input = buffers.input;
-  OutputWriter& output = buffers.output;
-  Conversion conversion{output, buffers.report};
+  Conversion& conversion = buffers.conversion;
   for (;;) {
     const ssize_t got = input.Fill();
     if (got < 0) {
@@ -85,14 +87,9 @@ void ConvertAll(Buffers& buffers, FastPathFunction fastPath, TransferResult& res
       break;
     }
     ConvertBlock(conversion, input.begin(), input.end(), fastPath);
-    if (output.failed()) break;
+    if (conversion.failed()) break;
   }
-  if (!output.Flush() && result.status == TransferStatus::Completed) {
-    result.status = TransferStatus::WriteFailed;
-    result.fileError = output.error();
-  }
-  result.bytesWritten = output.written();
-  result.illegalLines = conversion.illegalLines;
+  FlushOutput(conversion, result);
 }
 
 // Closes both files, the output's close checked first: a failed close of
@@ -128,14 +125,6 @@ void ConvertBetween(Buffers& buffers, int inputFd, int outputFd, FastPathFunctio
   ConvertAll(buffers, fastPath, result);
 }
 
-// The summary after a completed conversion, and the report's last write.
-void EndReport(Buffers& buffers, TransferResult& result) {
-  if (result.status == TransferStatus::Completed) {
-    buffers.report.Summarize(result.bytesWritten, result.illegalLines);
-  }
-  result.reportError = buffers.report.Flush();
-}
-
 }  // namespace
 
 TransferResult transfer(const char* inputName, const char* outputName, const TransferIo& io) {
@@ -155,7 +144,7 @@ TransferResult transfer(const char* inputName, const char* outputName, const Tra
 
   ConvertBetween(buffers, input.get(), output.get(), io.fastPath, result);
   CloseFiles(input.Release(), output.Release(), result);
-  EndReport(buffers, result);
+  EndReport(buffers.conversion, result);
   return result;
 }
 
@@ -168,7 +157,7 @@ TransferResult TransferDescriptors(int inputFd, int outputFd, const char* inputN
   if (!CheckDescriptors(inputFd, outputFd, report.fileIfOpen(), result)) return result;
   Buffers buffers(inputName != nullptr ? inputName : "", report.open, io);
   ConvertBetween(buffers, inputFd, outputFd, io.fastPath, result);
-  EndReport(buffers, result);
+  EndReport(buffers.conversion, result);
   return result;
 }
 

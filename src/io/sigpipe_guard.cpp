@@ -35,7 +35,6 @@ SigpipeGuard::SigpipeGuard() {
 
 SigpipeGuard::~SigpipeGuard() {
   if (!blocked_) return;
-  const int savedErrno = errno;  // the caller's, kept across the calls below
   if (!pendingBefore_) {
     // A failed write raises SIGPIPE for the thread that made it; with the
     // signal blocked it waits here, and is taken without waiting. EAGAIN:
@@ -47,7 +46,6 @@ SigpipeGuard::~SigpipeGuard() {
   }
   // Restoring a mask that pthread_sigmask gave cannot fail.
   static_cast<void>(pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr));
-  errno = savedErrno;
 }
 
 }  // namespace decbytes

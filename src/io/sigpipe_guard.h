@@ -16,6 +16,7 @@ class SigpipeGuard {
   SigpipeGuard();
   // Takes back a SIGPIPE pending for this thread or the process that was
   // not pending when the guard was made, then restores the thread's mask.
+  // May change errno: the transfer keeps the caller's around it.
   ~SigpipeGuard();
   SigpipeGuard(const SigpipeGuard&) = delete;
   SigpipeGuard& operator=(const SigpipeGuard&) = delete;
